@@ -1,0 +1,142 @@
+// Fast versions of the parallelogram blit and the block copy. Only the shapes the program
+// asks for take a fast path (a copy or a mirror, a turn by 90 or 270 degrees at the
+// picture's own size); everything else goes to the reference version, which is exact.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/parallel.h"
+#include "platform/pixel_ops.h"
+
+namespace platform {
+
+namespace {
+
+// Clips the run start..start+count-1 (step +1) to [0, limit) for both a target and a
+// source coordinate that move together. Returns the number of leading pixels to skip
+// and shortens `count`.
+struct Run {
+  int64_t skip = 0;
+  int64_t count = 0;
+};
+
+Run ClipRun(int64_t target, int64_t target_step, int64_t target_limit, int64_t source,
+            int64_t source_limit, int64_t count) {
+  // Target index t = target + target_step * k, source s = source + k, k in [0, count).
+  int64_t lo = std::max<int64_t>(0, -source);
+  int64_t hi = std::min<int64_t>(count, source_limit - source);
+  if (target_step > 0) {
+    lo = std::max(lo, -target);
+    hi = std::min(hi, target_limit - target);
+  } else {
+    lo = std::max(lo, target - (target_limit - 1));
+    hi = std::min(hi, target + 1);
+  }
+  return hi > lo ? Run{lo, hi - lo} : Run{0, 0};
+}
+
+// Rows stay rows at the picture's own size: a copy, or a mirror along either axis.
+void CopyOrMirror(Bitmap& dst, Point p1, int dx, int dy, const Bitmap& src, int32_t src_x,
+                  int32_t src_y, int32_t width, int32_t height) {
+  const Run cols = ClipRun(p1.x, dx, dst.width(), src_x, src.width(), width);
+  const Run rows = ClipRun(p1.y, dy, dst.height(), src_y, src.height(), height);
+  if (cols.count == 0 || rows.count == 0) return;
+  ForRowBands(static_cast<int32_t>(rows.count), rows.count * cols.count, [&](int32_t a, int32_t b) {
+    for (int64_t m = rows.skip + a; m < rows.skip + b; ++m) {
+      const uint32_t* from = src.row(static_cast<int32_t>(src_y + m)) + src_x + cols.skip;
+      uint32_t* to = dst.row(static_cast<int32_t>(p1.y + dy * m)) + p1.x + dx * cols.skip;
+      if (dx > 0) {
+        std::memcpy(to, from, cols.count * sizeof(uint32_t));
+      } else {
+        // Invariant: to[-k] takes from[k]; both stay inside their rows (clipped above).
+        for (int64_t k = 0; k < cols.count; ++k) to[-k] = from[k];
+      }
+    }
+  });
+}
+
+// A turn by 90 or 270 degrees at the picture's own size: target (X, Y) takes source
+// (col(Y), row(X)), where col and row step by +1 or -1. Walked in square tiles so that
+// both the rows read and the columns written stay in cache.
+void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0, int64_t row_step,
+               const Bitmap& src, int32_t src_x, int32_t src_y, int32_t width, int32_t height) {
+  // Target X range whose source row lies in [0, height) and on src; Y likewise for columns.
+  auto range = [](int64_t at0, int64_t step, int64_t size, int64_t offset, int64_t src_limit,
+                  int64_t dst_limit, int64_t& lo, int64_t& hi) {
+    // index(X) = at0 + step * X must lie in [0, size) and offset + index in [0, src_limit).
+    const int64_t a = std::max<int64_t>(0, -offset), b = std::min<int64_t>(size, src_limit - offset);
+    if (step > 0) {
+      lo = a - at0;
+      hi = b - at0;
+    } else {
+      lo = at0 - b + 1;
+      hi = at0 - a + 1;
+    }
+    lo = std::max<int64_t>(lo, 0);
+    hi = std::min<int64_t>(hi, dst_limit);
+  };
+  int64_t x_lo, x_hi, y_lo, y_hi;
+  range(row_at_0, row_step, height, src_y, src.height(), dst.width(), x_lo, x_hi);
+  range(col_at_0, col_step, width, src_x, src.width(), dst.height(), y_lo, y_hi);
+  if (x_hi <= x_lo || y_hi <= y_lo) return;
+  constexpr int64_t kTile = 32;
+  const int64_t tiles = (y_hi - y_lo + kTile - 1) / kTile;
+  ForRowBands(static_cast<int32_t>(tiles), (x_hi - x_lo) * (y_hi - y_lo), [&](int32_t a, int32_t b) {
+    for (int64_t y0 = y_lo + a * kTile; y0 < std::min(y_hi, y_lo + b * kTile); y0 += kTile) {
+      const int64_t y1 = std::min(y_hi, y0 + kTile);
+      for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
+        const int64_t x1 = std::min(x_hi, x0 + kTile);
+        for (int64_t y = y0; y < y1; ++y) {
+          uint32_t* to = dst.row(static_cast<int32_t>(y));
+          const int64_t col = src_x + col_at_0 + col_step * y;
+          // Invariant: every (X, Y) of the tile maps to a source pixel inside src.
+          for (int64_t x = x0; x < x1; ++x) {
+            to[x] = src.row(static_cast<int32_t>(src_y + row_at_0 + row_step * x))[col];
+          }
+        }
+      }
+    }
+  });
+}
+
+}  // namespace
+
+bool PlgBltPixels(Bitmap& dst, const Point corners[3], const Bitmap& src, int32_t src_x,
+                  int32_t src_y, int32_t width, int32_t height) {
+  if (&dst == &src || width <= 0 || height <= 0) {
+    return ReferencePlgBltPixels(dst, corners, src, src_x, src_y, width, height);
+  }
+  const Point p1 = corners[0], p2 = corners[1], p3 = corners[2];
+  const int64_t ux = int64_t{p2.x} - p1.x, uy = int64_t{p2.y} - p1.y;
+  const int64_t vx = int64_t{p3.x} - p1.x, vy = int64_t{p3.y} - p1.y;
+  if (uy == 0 && vx == 0 && std::abs(ux) == width && std::abs(vy) == height) {
+    CopyOrMirror(dst, p1, ux > 0 ? 1 : -1, vy > 0 ? 1 : -1, src, src_x, src_y, width, height);
+    return true;
+  }
+  if (ux == 0 && vy == 0 && std::abs(uy) == width && std::abs(vx) == height) {
+    // Centre (X + ½, Y + ½) maps back to column (Y − P1.y) or (P1.y − Y − 1), and to row
+    // (X − P1.x) or (P1.x − X − 1): see pixel_conventions.md.
+    const int64_t col_step = uy > 0 ? 1 : -1, row_step = vx > 0 ? 1 : -1;
+    const int64_t col_at_0 = uy > 0 ? -int64_t{p1.y} : int64_t{p1.y} - 1;
+    const int64_t row_at_0 = vx > 0 ? -int64_t{p1.x} : int64_t{p1.x} - 1;
+    Transpose(dst, col_at_0, col_step, row_at_0, row_step, src, src_x, src_y, width, height);
+    return true;
+  }
+  return ReferencePlgBltPixels(dst, corners, src, src_x, src_y, width, height);
+}
+
+void BitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t height,
+                  const Bitmap& src, int32_t src_x, int32_t src_y) {
+  const Run cols = ClipRun(x, 1, dst.width(), src_x, src.width(), width);
+  const Run rows = ClipRun(y, 1, dst.height(), src_y, src.height(), height);
+  if (cols.count == 0 || rows.count == 0) return;
+  // Overlapping rows of one bitmap: walk away from the overlap.
+  const bool upward = &dst == &src && y > src_y;
+  for (int64_t i = 0; i < rows.count; ++i) {
+    const int64_t m = rows.skip + (upward ? rows.count - 1 - i : i);
+    std::memmove(dst.row(static_cast<int32_t>(y + m)) + x + cols.skip,
+                 src.row(static_cast<int32_t>(src_y + m)) + src_x + cols.skip,
+                 cols.count * sizeof(uint32_t));
+  }
+}
+
+}  // namespace platform

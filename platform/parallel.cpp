@@ -1,0 +1,29 @@
+#include "platform/parallel.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body) {
+  // Below this a thread costs more than it saves.
+  constexpr int64_t kMinPixelsPerThread = 256 * 1024;
+  const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const int32_t bands = static_cast<int32_t>(
+      std::clamp<int64_t>(pixels / kMinPixelsPerThread, 1, std::min<int64_t>(cores, rows)));
+  if (bands <= 1) {
+    if (rows > 0) body(0, rows);
+    return;
+  }
+  std::vector<std::thread> helpers;
+  helpers.reserve(bands - 1);
+  for (int32_t i = 1; i < bands; ++i) {
+    helpers.emplace_back(body, static_cast<int32_t>(int64_t{rows} * i / bands),
+                         static_cast<int32_t>(int64_t{rows} * (i + 1) / bands));
+  }
+  body(0, static_cast<int32_t>(rows / bands));
+  for (auto& helper : helpers) helper.join();
+}
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+// Splits a row range over the machine's cores. Used by the pixel kernels only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace platform {
+
+// Calls body(first, last) on disjoint bands covering [0, rows), concurrently when the job
+// is big enough to pay for a thread. Returns when every band is done.
+void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body);
+
+}  // namespace platform

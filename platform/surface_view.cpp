@@ -1,0 +1,42 @@
+#include "platform/surface_view.h"
+
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "platform/picture_box.h"
+
+namespace platform {
+
+SurfaceView::SurfaceView(PictureBox& box, QWidget* parent) : QWidget(parent), box_(box) {
+  // Every pixel comes from the persistent image, so the toolkit need not clear first,
+  // and a resize exposes only the new area.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_StaticContents);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void SurfaceView::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const int border = box_.BorderPixels();
+  const Bitmap& image = box_.Pixels();
+  const QRect area(border, border, image.width(), image.height());
+  const QRect exposed = event->rect();
+  const QColor back = QColor::fromRgb(PixelFromOleColor(box_.BackColor()));
+  // Whatever the image does not cover (the border, a window larger than the image).
+  const QRegion outside = QRegion(exposed).subtracted(area);
+  for (const QRect& rect : outside) painter.fillRect(rect, back);
+  if (border > 0) {
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.setPen(palette().color(QPalette::Shadow));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+  }
+  const QRect visible = exposed.intersected(area);
+  if (visible.isEmpty() || image.empty()) return;
+  const QImage view(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
+                    static_cast<qsizetype>(image.width()) * 4, QImage::Format_ARGB32_Premultiplied);
+  painter.drawImage(visible, view, visible.translated(-border, -border));
+}
+
+}  // namespace platform
