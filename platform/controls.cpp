@@ -1,12 +1,35 @@
 #include "platform/controls.h"
 
 #include <QLabel>
+#include <QKeyEvent>
 #include <QScrollBar>
 
 #include "platform/error.h"
 #include "platform/form.h"
 
 namespace platform {
+
+namespace {
+
+// Page keys move a horizontal bar toward the end they name, as Home and End do:
+// PageDown toward End (larger values), PageUp toward Home.
+class ScrollBarWidget : public QScrollBar {
+ public:
+  using QScrollBar::QScrollBar;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_PageDown) {
+      triggerAction(SliderPageStepAdd);
+    } else if (event->key() == Qt::Key_PageUp) {
+      triggerAction(SliderPageStepSub);
+    } else {
+      QScrollBar::keyPressEvent(event);
+    }
+  }
+};
+
+}  // namespace
 
 Label::Label(std::string name, Form& container)
     : Control(std::move(name), container, new QLabel(container.widget())),
@@ -20,9 +43,12 @@ void Label::SetCaption(const std::string& caption) {
 }
 
 HScrollBar::HScrollBar(std::string name, Form& container)
-    : Control(std::move(name), container, new QScrollBar(Qt::Horizontal, container.widget())),
+    : Control(std::move(name), container, new ScrollBarWidget(Qt::Horizontal, container.widget())),
       bar_(static_cast<QScrollBar*>(widget())) {
   bar_->setFocusPolicy(Qt::StrongFocus);
+  // The toolkit's scroll bars invert their keys by default (Left adds); here the arrow
+  // keys move the thumb the way they point.
+  bar_->setInvertedControls(false);
   bar_->setRange(0, 32767);
   bar_->setValue(0);
   QObject::connect(bar_, &QScrollBar::valueChanged, bar_, [this](int) {

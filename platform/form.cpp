@@ -122,6 +122,8 @@ Label& Form::LabelNamed(std::string_view name) const { return As<Label>(Named(na
 
 void Form::Show() {
   widget_->show();
+  // Without a window manager nothing else gives the new window the keyboard.
+  widget_->activateWindow();
   // The bar is the window's only input: it starts with the keyboard focus.
   for (Control* control : order_) {
     if (control->widget()->focusPolicy() != Qt::NoFocus) {

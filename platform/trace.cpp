@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/error.h"
+
 namespace platform {
 
 namespace trace_detail {
@@ -9,6 +11,25 @@ Tracer* active = nullptr;
 }
 
 void InstallTracer(Tracer* tracer) { trace_detail::active = tracer; }
+
+FileTracer::FileTracer(const std::string& path)
+    : file_(path == "-" ? stdout : std::fopen(path.c_str(), "w")), owned_(path != "-") {
+  if (file_ == nullptr) {
+    throw Error(ErrorNumber::kFileAccess, "Path/File access error: cannot write the trace", path);
+  }
+  // Whole lines reach the file even when the program is ended from outside.
+  std::setvbuf(file_, nullptr, _IOLBF, 1 << 16);
+}
+
+FileTracer::~FileTracer() {
+  if (owned_) std::fclose(file_);
+  else std::fflush(file_);
+}
+
+void FileTracer::Record(const std::string& line) {
+  std::fputs(line.c_str(), file_);
+  std::fputc('\n', file_);
+}
 
 namespace {
 

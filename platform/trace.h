@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -21,6 +22,19 @@ class Tracer {
 namespace trace_detail {
 extern Tracer* active;
 }
+
+// Writes each record as a line to a file, or to standard output for "-".
+class FileTracer : public Tracer {
+ public:
+  // Raises the file-access error, naming the path, when the file cannot be written.
+  explicit FileTracer(const std::string& path);
+  ~FileTracer() override;
+  void Record(const std::string& line) override;
+
+ private:
+  std::FILE* file_;
+  bool owned_;
+};
 
 // Installs `tracer` (nullptr removes it). The caller keeps ownership.
 void InstallTracer(Tracer* tracer);

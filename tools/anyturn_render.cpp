@@ -1,0 +1,158 @@
+// anyturn-render: the window's start-up and handlers without a display.
+//
+//   anyturn-render PICTURE [--angle A]... [--out FILE.png] [--trace FILE|-] [--state]
+//
+// Starts frm_Main on Qt's offscreen platform with PICTURE in place of the picture in the
+// program's folder, moves the bar to each A in turn as the keyboard would (a Change
+// event each time, even when the bar already stands at A), then writes pDes's persistent
+// image as a PNG, the call trace, and the final state as one JSON object.
+// Exit status: 0 done, 1 the picture could not be loaded or a turn failed, 2 bad usage.
+#include <QApplication>
+#include <QImage>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/frm_main.h"
+#include "platform/error.h"
+#include "platform/error_report.h"
+#include "platform/trace.h"
+
+namespace {
+
+struct Options {
+  std::string picture;
+  std::vector<int> angles;
+  std::optional<std::string> out;
+  std::optional<std::string> trace;
+  bool state = false;
+};
+
+constexpr const char* kUsage =
+    "usage: anyturn-render PICTURE [--angle A]... [--out FILE.png] [--trace FILE|-] [--state]\n"
+    "  A is a whole number of degrees from 0 to 360\n";
+
+[[noreturn]] void UsageError(const std::string& why) {
+  std::fprintf(stderr, "anyturn-render: %s\n%s", why.c_str(), kUsage);
+  std::exit(2);
+}
+
+int ParseAngle(const char* text) {
+  int value = -1;
+  const char* end = text + std::strlen(text);
+  const auto [ptr, ec] = std::from_chars(text, end, value);
+  if (ec != std::errc() || ptr != end || value < 0 || value > 360) {
+    UsageError(std::string("bad angle '") + text + "'");
+  }
+  return value;
+}
+
+Options Parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) UsageError(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--angle") {
+      options.angles.push_back(ParseAngle(value()));
+    } else if (arg == "--out") {
+      options.out = value();
+    } else if (arg == "--trace") {
+      options.trace = value();
+    } else if (arg == "--state") {
+      options.state = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      UsageError("unknown option " + arg);
+    } else if (options.picture.empty()) {
+      options.picture = arg;
+    } else {
+      UsageError("more than one PICTURE");
+    }
+  }
+  if (options.picture.empty()) UsageError("no PICTURE given");
+  return options;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+std::string StateJson(const app::frm_Main& form) {
+  std::string json = "{\"label\":\"" + Escaped(form.lblAngle.Caption()) + "\",\"surfaces\":{";
+  bool first = true;
+  for (const platform::PictureBox* box : {&form.pSrc, &form.pDes, &form.pTM, &form.p180}) {
+    if (!first) json += ',';
+    first = false;
+    json += "\"" + box->Name() + "\":{\"left\":" + std::to_string(box->LeftPixels()) +
+            ",\"top\":" + std::to_string(box->TopPixels()) +
+            ",\"width\":" + std::to_string(box->WidthPixels()) +
+            ",\"height\":" + std::to_string(box->HeightPixels()) +
+            ",\"visible\":" + (box->Visible() ? "true" : "false") +
+            ",\"backColor\":" + std::to_string(box->BackColor()) + "}";
+  }
+  return json + "}}";
+}
+
+void WritePng(const platform::Bitmap& image, const std::string& path) {
+  const QImage view(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
+                    static_cast<qsizetype>(image.width()) * 4, QImage::Format_ARGB32_Premultiplied);
+  if (image.empty() || !view.save(QString::fromStdString(path), "PNG")) {
+    throw platform::Error(platform::ErrorNumber::kFileAccess,
+                          image.empty() ? "Path/File access error: the picture is empty"
+                                        : "Path/File access error: cannot write the picture",
+                          path);
+  }
+}
+
+// Moves the bar as a key press would: Change follows every press, even one that leaves
+// the bar where it was.
+void MoveBar(app::frm_Main& form, int angle) {
+  if (form.hsTurn.Value() == angle) {
+    form.hsTurn.on_change();
+  } else {
+    form.hsTurn.SetValue(angle);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = Parse(argc, argv);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("anyturn-render");
+  platform::SetFatalAction([](const std::string&) {
+    std::fflush(stdout);
+    std::_Exit(1);
+  });
+  app::frm_Main form(options.picture);
+  platform::RunHandler([&] { form.Form_Load(); });
+  form.Show();
+  std::unique_ptr<platform::FileTracer> tracer;
+  platform::RunHandler([&] {
+    if (options.trace) tracer = std::make_unique<platform::FileTracer>(*options.trace);
+  });
+  platform::InstallTracer(tracer.get());
+  for (const int angle : options.angles) MoveBar(form, angle);
+  platform::InstallTracer(nullptr);
+  tracer.reset();
+  platform::RunHandler([&] {
+    if (options.out) WritePng(form.pDes.Pixels(), *options.out);
+  });
+  if (options.state) std::printf("%s\n", StateJson(form).c_str());
+  return 0;
+}
