@@ -130,6 +130,10 @@ ImageInfo PictureBox::Image() {
 void PictureBox::PixelsChanged() { view_->update(); }
 
 void PictureBox::SetOuterSizePixels(int32_t width, int32_t height) {
+  // A window may refuse a size (its minimum and maximum bound it); callers read the size
+  // it took.
+  width = std::clamp(width, view_->minimumWidth(), std::max(view_->minimumWidth(), view_->maximumWidth()));
+  height = std::clamp(height, view_->minimumHeight(), std::max(view_->minimumHeight(), view_->maximumHeight()));
   SetGeometryPixels(LeftPixels(), TopPixels(), width, height);
 }
 

@@ -1,0 +1,147 @@
+// The window and its start-up: the description, the state Form_Load leaves, large
+// pictures, and pictures that cannot be loaded (in process and as the real program).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QScrollBar>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using platform::Bitmap;
+using testing_support::FirstDifference;
+using testing_support::Numbered;
+
+struct Place {
+  const char* name;
+  int32_t left, top, width, height;
+  int tab_index;
+};
+
+TEST(FrmMain, TheWindowAsDescribed) {
+  app::frm_Main form;
+  EXPECT_EQ(form.Caption(), "GDI+任意角度旋转图像");
+  EXPECT_EQ(form.LinkTopic(), "Form1");
+  EXPECT_EQ(form.StartUpPosition(), 3);
+  EXPECT_EQ(form.widget()->width(), 956);
+  EXPECT_EQ(form.widget()->height(), 739);
+  const Place places[] = {{"p180", 252, 432, 177, 213, 5}, {"pTM", 444, 432, 193, 217, 3},
+                          {"hsTurn", 72, 692, 833, 25, 2}, {"pDes", 20, 12, 385, 385, 1},
+                          {"pSrc", 44, 432, 193, 213, 0},  {"lblAngle", 8, 692, 49, 25, 4}};
+  ASSERT_EQ(form.Controls().size(), 6u);
+  for (size_t i = 0; i < 6; ++i) {
+    const platform::Control& control = *form.Controls()[i];
+    EXPECT_EQ(control.Name(), places[i].name);
+    EXPECT_EQ(control.LeftPixels(), places[i].left) << places[i].name;
+    EXPECT_EQ(control.TopPixels(), places[i].top) << places[i].name;
+    EXPECT_EQ(control.WidthPixels(), places[i].width) << places[i].name;
+    EXPECT_EQ(control.HeightPixels(), places[i].height) << places[i].name;
+    EXPECT_EQ(control.TabIndex(), places[i].tab_index) << places[i].name;
+  }
+  EXPECT_EQ(form.hsTurn.Min(), 0);
+  EXPECT_EQ(form.hsTurn.Max(), 360);
+  EXPECT_EQ(form.hsTurn.SmallChange(), 1);
+  EXPECT_EQ(form.hsTurn.LargeChange(), 10);
+  EXPECT_EQ(form.hsTurn.Value(), 0);
+  EXPECT_EQ(form.lblAngle.Caption(), "Label1");
+  EXPECT_EQ(form.hsTurn.widget()->focusPolicy(), Qt::StrongFocus);
+}
+
+struct SurfaceState {
+  const char* name;
+  bool auto_size;
+  bool visible;
+};
+
+TEST(FrmMain, StartUpLeavesTheSurfacesAsTheEngineNeedsThem) {
+  const Bitmap picture = testing_support::Photo(64, 48);
+  const auto form = testing_support::StartedWindow(picture);
+  EXPECT_EQ(form->ScaleMode(), 3);
+  const SurfaceState states[] = {{"pSrc", true, false}, {"pDes", false, true},
+                                 {"pTM", false, false}, {"p180", false, false}};
+  for (const auto& s : states) {
+    const platform::PictureBox& box = form->PictureBoxNamed(s.name);
+    EXPECT_EQ(box.ScaleMode(), 3) << s.name;
+    EXPECT_TRUE(box.AutoRedraw()) << s.name;
+    EXPECT_EQ(box.BorderStyle(), 0) << s.name;
+    EXPECT_EQ(box.AutoSize(), s.auto_size) << s.name;
+    EXPECT_EQ(box.Visible(), s.visible) << s.name;
+  }
+  EXPECT_EQ(form->pDes.BackColor(), 0u);
+  EXPECT_NE(form->pSrc.BackColor(), 0u);  // left at the window colour
+  EXPECT_EQ(form->pDes.LeftPixels(), 10);
+  EXPECT_EQ(form->pDes.TopPixels(), 10);
+  EXPECT_EQ(form->pDes.WidthPixels(), 64);
+  EXPECT_EQ(form->pDes.HeightPixels(), 48);
+  EXPECT_EQ(FirstDifference(form->pDes.Pixels(), picture), "");
+  EXPECT_EQ(FirstDifference(form->pSrc.Pixels(), picture), "");
+  EXPECT_EQ(form->lblAngle.Caption(), "Label1");
+}
+
+TEST(FrmMain, ALargePictureIsShownWholeAndTheBarStaysOnTop) {
+  const Bitmap picture = testing_support::Photo(1200, 900);
+  const auto form = testing_support::StartedWindow(picture);
+  form->Show();
+  EXPECT_EQ(form->pDes.WidthPixels(), 1200);
+  EXPECT_EQ(form->pDes.HeightPixels(), 900);
+  EXPECT_EQ(FirstDifference(form->pDes.Pixels(), picture), "");
+  // The topmost widget at the bar's and the label's centres is the bar and the label.
+  QWidget* window = form->widget();
+  EXPECT_EQ(window->childAt(72 + 400, 692 + 12), form->hsTurn.widget());
+  EXPECT_EQ(window->childAt(8 + 10, 692 + 12), form->lblAngle.widget());
+  form->hsTurn.SetValue(90);
+  EXPECT_EQ(form->lblAngle.Caption(), "90");
+}
+
+TEST(FrmMain, ThePictureIsTheOneInTheProgramsFolder) {
+  app::frm_Main form;
+  EXPECT_EQ(form.PicturePath(), QCoreApplication::applicationDirPath().toStdString() + "/test.jpg");
+}
+
+TEST(FrmMain, AMissingPictureIsReportedOnce) {
+  testing_support::ReportCatcher catcher;
+  app::frm_Main form(testing_support::TempDir() + "/test.jpg");
+  platform::RunHandler([&] { form.Form_Load(); });
+  ASSERT_EQ(catcher.reports.size(), 1u);
+  EXPECT_NE(catcher.reports[0].find("File not found"), std::string::npos) << catcher.reports[0];
+  EXPECT_NE(catcher.reports[0].find(form.PicturePath()), std::string::npos);
+}
+
+// The real program in a folder of its own with a bad test.jpg: a report on standard error
+// naming the file and the cause, a non-zero status, and no window.
+TEST(FrmMain, TheProgramRefusesBadPicturesAndEnds) {
+  const struct {
+    const char* what;
+    std::string bytes;  // empty name: no file at all
+    bool present;
+    const char* cause;
+  } cases[] = {
+      {"missing", "", false, "File not found"},
+      {"empty", "", true, "Invalid picture"},
+      {"not a picture", "this is text\n", true, "Invalid picture"},
+      {"truncated", std::string("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11), true, "Invalid picture"},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = testing_support::TempDir();
+    std::filesystem::copy_file(ANYTURN_BINARY, folder + "/anyturn");
+    if (c.present) std::ofstream(folder + "/test.jpg", std::ios::binary) << c.bytes;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.start(QString::fromStdString(folder + "/anyturn"), {});
+    ASSERT_TRUE(program.waitForFinished(20000)) << c.what;
+    const std::string err = program.readAllStandardError().toStdString();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << c.what;
+    EXPECT_EQ(program.exitCode(), 1) << c.what;
+    EXPECT_NE(err.find(c.cause), std::string::npos) << c.what << ": " << err;
+    EXPECT_NE(err.find(folder + "/test.jpg"), std::string::npos) << c.what << ": " << err;
+  }
+}
+
+}  // namespace

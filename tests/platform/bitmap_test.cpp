@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "platform/bitmap.h"
+#include "platform/error.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using platform::Bitmap;
+
+constexpr uint32_t kFill = 0xFF123456;
+
+// After a resize, the shared area keeps its pixels and the rest is the fill colour.
+void ExpectResized(const Bitmap& before, const Bitmap& after) {
+  for (int32_t y = 0; y < after.height(); ++y) {
+    for (int32_t x = 0; x < after.width(); ++x) {
+      const bool shared = x < before.width() && y < before.height();
+      ASSERT_EQ(after.at(x, y), shared ? before.at(x, y) : kFill) << x << "," << y;
+    }
+  }
+}
+
+TEST(Bitmap, ResizeKeepsTheSharedAreaAndFillsTheRest) {
+  const struct {
+    int32_t w0, h0, w1, h1;
+  } cases[] = {{5, 4, 9, 7}, {9, 7, 5, 4}, {5, 4, 3, 9}, {5, 4, 9, 2},
+               {1, 1, 1, 1}, {6, 3, 0, 0}, {0, 0, 4, 4}, {7, 5, 7, 8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w0 << "x" << c.h0 << " -> " << c.w1 << "x" << c.h1);
+    const Bitmap before = testing_support::Numbered(c.w0, c.h0);
+    Bitmap after = before;
+    after.Resize(c.w1, c.h1, kFill, "test");
+    EXPECT_EQ(after.width(), c.w1);
+    EXPECT_EQ(after.height(), c.h1);
+    ExpectResized(before, after);
+  }
+}
+
+TEST(Bitmap, ShrinkingAndGrowingBackKeepsTheMemory) {
+  Bitmap bitmap(300, 200, kFill);
+  const uint32_t* memory = bitmap.data();
+  bitmap.Resize(100, 50, kFill, "test");
+  bitmap.Resize(300, 200, kFill, "test");
+  EXPECT_EQ(bitmap.data(), memory);
+}
+
+TEST(Bitmap, RefusesASizeBeyondTheMachineBeforeAllocating) {
+  Bitmap bitmap(2, 2, kFill);
+  try {
+    bitmap.Resize(1 << 30, 1 << 30, kFill, "pDes");
+    FAIL() << "no error";
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(e.number(), platform::ErrorNumber::kOutOfMemory);
+    EXPECT_NE(std::string(e.what()).find("MB"), std::string::npos) << e.what();
+    EXPECT_EQ(e.path(), "pDes");
+  }
+  EXPECT_EQ(bitmap.width(), 2);  // unchanged
+}
+
+TEST(OleColor, ConvertsBothWays) {
+  EXPECT_EQ(platform::PixelFromOleColor(0), 0xFF000000u);
+  EXPECT_EQ(platform::PixelFromOleColor(0x0000FF), 0xFFFF0000u);  // red
+  EXPECT_EQ(platform::PixelFromOleColor(0xFF0000), 0xFF0000FFu);  // blue
+  EXPECT_EQ(platform::OleColorFromPixel(0xFF112233), 0x332211u);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// Picture surfaces: units, borders, resizing that takes effect at once, the persistent
+// image, transparency, and the records the call trace gets.
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "platform/picture_box.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using platform::Bitmap;
+using testing_support::FirstDifference;
+
+class SurfaceTest : public testing::Test {
+ protected:
+  app::frm_Main form_;  // fresh from its description, before start-up
+};
+
+TEST_F(SurfaceTest, UnitsFollowTheWindowsAndTheSurfacesScaleModes) {
+  platform::PictureBox& box = form_.pDes;
+  // In twips, as described: 5775 twips are 385 pixels, 4 of them border.
+  EXPECT_EQ(box.Width(), 5775.0f);
+  EXPECT_EQ(box.WidthPixels(), 385);
+  EXPECT_EQ(box.ScaleWidth(), 381.0f * 15);
+  box.SetBorderStyle(0);
+  EXPECT_EQ(box.ScaleWidth(), 385.0f * 15);
+  box.SetScaleMode(3);
+  EXPECT_EQ(box.ScaleWidth(), 385.0f);
+  form_.SetScaleMode(3);
+  EXPECT_EQ(box.Width(), 385.0f);
+  EXPECT_EQ(box.Left(), 20.0f);
+  EXPECT_NEAR(box.ScaleX(5292, 8, 3), 200.0f, 0.02f);
+  EXPECT_EQ(form_.ScaleX(2540, 8, 3), 96.0f);
+  EXPECT_THROW(box.SetScaleMode(42), platform::Error);
+  EXPECT_THROW(box.SetWidth(-1), platform::Error);
+}
+
+TEST_F(SurfaceTest, ResizingTakesEffectAtOnceKeepingTheSharedPixels) {
+  platform::PictureBox& box = form_.pTM;
+  box.SetBorderStyle(0);
+  box.SetScaleMode(3);
+  form_.SetScaleMode(3);
+  box.SetBackColor(0x0000FF);  // red
+  const Bitmap before = testing_support::Numbered(10, 6);
+  testing_support::Fill(box, before);
+  testing_support::RecordingTracer tracer;
+  box.SetWidth(14);
+  EXPECT_EQ(box.ScaleWidth(), 14.0f);
+  box.SetHeight(3);
+  EXPECT_EQ(box.ScaleHeight(), 3.0f);
+  ASSERT_EQ(box.Pixels().width(), 14);
+  for (int32_t y = 0; y < 3; ++y) {
+    for (int32_t x = 0; x < 14; ++x) {
+      EXPECT_EQ(box.Pixels().at(x, y), x < 10 ? before.at(x, y) : 0xFFFF0000u) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(tracer.lines, (std::vector<std::string>{
+                              R"({"call":"Resize","surface":"pTM","width":14,"height":6})",
+                              R"({"call":"Resize","surface":"pTM","width":14,"height":3})"}));
+}
+
+TEST_F(SurfaceTest, ClsFillsWithBackColorAndImageReportsHiMetric) {
+  platform::PictureBox& box = form_.p180;
+  box.SetBorderStyle(0);
+  testing_support::Fill(box, testing_support::Numbered(200, 100));
+  box.SetBackColor(0x00FF00);
+  box.Cls();
+  EXPECT_EQ(FirstDifference(box.Pixels(), Bitmap(200, 100, 0xFF00FF00)), "");
+  EXPECT_EQ(box.Image().Width, 5292);  // 200 px at 96 dpi, rounded
+  EXPECT_EQ(box.Image().Height, 2646);
+  EXPECT_EQ(box.Image().Handle, box.hDC());
+}
+
+TEST_F(SurfaceTest, AutoSizeTakesThePicturesSizeAndTransparencyCompositesOverTheImage) {
+  platform::PictureBox& box = form_.pSrc;
+  box.SetBorderStyle(0);
+  box.SetBackColor(0xFFFFFF);
+  box.Cls();
+  box.SetAutoSize(true);
+  Bitmap half(3, 2, 0x80000000);  // premultiplied: black at half opacity
+  half.row(0)[0] = 0;             // wholly transparent
+  box.SetPicture(testing_support::AsPicture(half));
+  EXPECT_EQ(box.WidthPixels(), 3);
+  EXPECT_EQ(box.HeightPixels(), 2);
+  EXPECT_EQ(box.Pixels().at(0, 0), 0xFFFFFFFFu);  // the white beneath shows through
+  EXPECT_EQ(box.Pixels().at(1, 0), 0xFF7F7F7Fu);  // black at 128/255 over white
+}
+
+TEST_F(SurfaceTest, DefaultsAreTheToolkitsAndBorderedSurfacesDrawInside) {
+  EXPECT_EQ(form_.pSrc.ScaleMode(), 1);
+  EXPECT_EQ(form_.pSrc.BorderStyle(), 1);
+  EXPECT_FALSE(form_.pSrc.AutoRedraw());
+  EXPECT_FALSE(form_.pSrc.AutoSize());
+  EXPECT_EQ(form_.pSrc.Pixels().width(), 193 - 4);
+  EXPECT_EQ(form_.pSrc.BackColor(), form_.pTM.BackColor());  // the window colour
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/error.h"
+#include "platform/runtime.h"
+
+namespace {
+
+using platform::Error;
+using platform::ErrorNumber;
+
+struct RoundCase {
+  double value;
+  int32_t expected;
+};
+
+TEST(Round32, NearestWithHalvesToEven) {
+  const RoundCase cases[] = {
+      {0.5, 0},         {1.5, 2},          {2.5, 2},          {-0.5, 0},
+      {-1.5, -2},       {-2.5, -2},        {0.49999999, 0},   {0.50000001, 1},
+      {-0.5000000077, -1}, {48.50000000773502, 49}, {2147483647.0, 2147483647},
+      {-2147483648.0, std::numeric_limits<int32_t>::min()}, {2147483647.4, 2147483647},
+      {-2147483648.5, std::numeric_limits<int32_t>::min()},  // half to even stays in range
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::Round32(c.value), c.expected) << c.value;
+}
+
+TEST(Round32, RaisesOverflowOutsideTheRangeAndFaultsForNanAndInfinity) {
+  const struct {
+    double value;
+    ErrorNumber number;
+  } cases[] = {
+      {2147483647.5, ErrorNumber::kOverflow},  // halves to even: 2147483648
+      {-2147483649.0, ErrorNumber::kOverflow},
+      {1e300, ErrorNumber::kOverflow},
+      {std::numeric_limits<double>::infinity(), ErrorNumber::kOverflow},
+      {-std::numeric_limits<double>::infinity(), ErrorNumber::kOverflow},
+      {std::nan(""), ErrorNumber::kInvalidProcedureCall},
+  };
+  for (const auto& c : cases) {
+    try {
+      platform::Round32(c.value);
+      ADD_FAILURE() << "no error for " << c.value;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), c.number) << c.value;
+    }
+  }
+}
+
+TEST(CheckedArithmetic, SumsAndDifferencesOverflowAtBothEnds) {
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  EXPECT_EQ(platform::Add32(kMax - 1, 1), kMax);
+  EXPECT_EQ(platform::Add32(kMin + 1, -1), kMin);
+  EXPECT_EQ(platform::Sub32(kMin + 1, 1), kMin);
+  EXPECT_EQ(platform::Sub32(-1, kMin), kMax);
+  EXPECT_THROW(platform::Add32(kMax, 1), Error);
+  EXPECT_THROW(platform::Add32(kMin, -1), Error);
+  EXPECT_THROW(platform::Sub32(kMin, 1), Error);
+  EXPECT_THROW(platform::Sub32(0, kMin), Error);
+}
+
+TEST(Half, TruncatesTowardZero) {
+  const int32_t cases[][2] = {{-3, -1}, {3, 1}, {-1, 0}, {223, 111}, {0, 0}, {-4, -2}};
+  for (const auto& c : cases) EXPECT_EQ(platform::Half(c[0]), c[1]) << c[0];
+}
+
+TEST(Radians, UsesTheProgramsConstantAndFaultsForBadAngles) {
+  EXPECT_EQ(platform::Radians(30.0f), 30.0 * 3.1415926 / 180.0);
+  EXPECT_DOUBLE_EQ(std::cos(platform::Radians(30.0f)), 0.8660254082502548);
+  EXPECT_THROW(platform::Radians(std::numeric_limits<float>::quiet_NaN()), Error);
+  EXPECT_THROW(platform::Radians(std::numeric_limits<float>::infinity()), Error);
+  EXPECT_THROW(platform::Divide(1.0, 0.0), Error);
+}
+
+TEST(DescribeError, NamesTheNumberTheCauseAndTheFile) {
+  const Error error(ErrorNumber::kFileNotFound, "File not found", "/x/test.jpg");
+  EXPECT_EQ(platform::DescribeError(error), "Run-time error 53: File not found: /x/test.jpg");
+}
+
+}  // namespace
