@@ -35,6 +35,8 @@ Label::Label(std::string name, Form& container)
     : Control(std::move(name), container, new QLabel(container.widget())),
       label_(static_cast<QLabel*>(widget())) {
   label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Opaque, so that its text stays readable over a large picture beneath it.
+  label_->setAutoFillBackground(true);
 }
 
 std::string Label::Caption() const { return label_->text().toStdString(); }

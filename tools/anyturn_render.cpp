@@ -1,14 +1,18 @@
 // anyturn-render: the window's start-up and handlers without a display.
 //
-//   anyturn-render PICTURE [--angle A]... [--out FILE.png] [--trace FILE|-] [--state]
+//   anyturn-render PICTURE [--angle A]... [--out FILE.png] [--window FILE.png]
+//                  [--trace FILE|-] [--state]
 //
 // Starts frm_Main on Qt's offscreen platform with PICTURE in place of the picture in the
 // program's folder, moves the bar to each A in turn as the keyboard would (a Change
 // event each time, even when the bar already stands at A), then writes pDes's persistent
-// image as a PNG, the call trace, and the final state as one JSON object.
+// image as a PNG (--window: the whole window as it would show), the call trace, and the
+// final state as one JSON object.
 // Exit status: 0 done, 1 the picture could not be loaded or a turn failed, 2 bad usage.
 #include <QApplication>
 #include <QImage>
+#include <QPixmap>
+#include <QWidget>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -28,12 +32,14 @@ struct Options {
   std::string picture;
   std::vector<int> angles;
   std::optional<std::string> out;
+  std::optional<std::string> window;
   std::optional<std::string> trace;
   bool state = false;
 };
 
 constexpr const char* kUsage =
-    "usage: anyturn-render PICTURE [--angle A]... [--out FILE.png] [--trace FILE|-] [--state]\n"
+    "usage: anyturn-render PICTURE [--angle A]... [--out FILE.png] [--window FILE.png]\n"
+    "                      [--trace FILE|-] [--state]\n"
     "  A is a whole number of degrees from 0 to 360\n";
 
 [[noreturn]] void UsageError(const std::string& why) {
@@ -63,6 +69,8 @@ Options Parse(int argc, char** argv) {
       options.angles.push_back(ParseAngle(value()));
     } else if (arg == "--out") {
       options.out = value();
+    } else if (arg == "--window") {
+      options.window = value();
     } else if (arg == "--trace") {
       options.trace = value();
     } else if (arg == "--state") {
@@ -152,6 +160,10 @@ int main(int argc, char** argv) {
   tracer.reset();
   platform::RunHandler([&] {
     if (options.out) WritePng(form.pDes.Pixels(), *options.out);
+    if (options.window && !form.widget()->grab().save(QString::fromStdString(*options.window), "PNG")) {
+      throw platform::Error(platform::ErrorNumber::kFileAccess,
+                            "Path/File access error: cannot write the picture", *options.window);
+    }
   });
   if (options.state) std::printf("%s\n", StateJson(form).c_str());
   return 0;

@@ -1,1 +1,108 @@
-exit 0
+#!/usr/bin/env bash
+# The real window under Xvfb, driven as a person would with xdotool. After each gesture
+# the screenshot's display region and label must equal, pixel for pixel, what
+# anyturn-render draws for the angle the program turned to.
+#   real_window_test.sh ANYTURN ANYTURN_RENDER
+set -u
+anyturn=$1 render=$2
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in Xvfb xdotool import compare; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps.sh"; exit 1; }
+done
+work=$(mktemp -d)
+cleanup() { [ -n "${app:-}" ] && kill "$app" 2>/dev/null; [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+
+# The program in a folder of its own, with the bundled picture beside it.
+mkdir "$work/app"
+cp "$anyturn" "$work/app/anyturn"
+cp "$here/../../assets/test.jpg" "$work/app/test.jpg"
+
+display=:$((90 + RANDOM % 400))
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+unset QT_QPA_PLATFORM
+
+ANYTURN_TRACE="$work/trace" "$work/app/anyturn" >"$work/app.log" 2>&1 &
+app=$!
+window=$(xdotool search --sync --onlyvisible --name 'GDI+' | head -1)
+
+failures=0 passed=0
+check() {
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
+}
+title=$(xdotool getwindowname "$window")
+check "title" test "$title" = "GDI+任意角度旋转图像"
+geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+check "client size 956x739 (got $geometry)" test "$geometry" = 956x739
+eval "$(xdotool getwindowgeometry --shell "$window")"  # X, Y of the client area
+
+# Waits until the program has handled the events (its trace stops growing).
+settle() {
+  local before=-1 now
+  for _ in $(seq 100); do
+    now=$(wc -c <"$work/trace" 2>/dev/null || echo 0)
+    [ "$now" = "$before" ] && break
+    before=$now; sleep 0.15
+  done
+}
+last_angle() { grep -o '"call":"hsTurn_Change","value":[0-9]*' "$work/trace" | tail -1 | grep -o '[0-9]*$'; }
+
+# Compares the screen with the renderer: the display surface, and the label.
+compare_with_renderer() {  # NAME ANGLE-ARGS...
+  local name=$1; shift
+  "$render" "$work/app/test.jpg" "$@" --out "$work/expected.png" --window "$work/window.png" --state >"$work/state"
+  local size
+  size=$(sed -n 's/.*"pDes":{"left":10,"top":10,"width":\([0-9]*\),"height":\([0-9]*\).*/\1x\2/p' "$work/state")
+  local w=${size%x*} h=${size#*x}
+  # What shows of the display surface: inside the window and above the bar's row, which
+  # stays on top of a large picture.
+  local vw=$(( w < 946 ? w : 946 )) vh=$(( h < 682 ? h : 682 ))
+  import -window root -crop "${vw}x${vh}+$((X + 10))+$((Y + 10))" +repage "$work/shown.png"
+  convert "$work/expected.png" -crop "${vw}x${vh}+0+0" +repage "$work/expected-crop.png"
+  local diff
+  diff=$(compare -metric AE "$work/shown.png" "$work/expected-crop.png" null: 2>&1)
+  check "$name: display region equals the renderer's ($diff pixels differ)" test "$diff" = 0
+  import -window root -crop "49x25+$((X + 8))+$((Y + 692))" +repage "$work/label-shown.png"
+  convert "$work/window.png" -crop "49x25+8+692" +repage "$work/label-expected.png"
+  diff=$(compare -metric AE "$work/label-shown.png" "$work/label-expected.png" null: 2>&1)
+  check "$name: label equals the renderer's ($diff pixels differ)" test "$diff" = 0
+  [ "$failures" -eq 0 ] || cp "$work"/*.png /tmp/ 2>/dev/null
+}
+
+settle
+compare_with_renderer "start-up"
+
+xdotool key --clearmodifiers Tab
+for _ in $(seq 30); do xdotool key Right; done
+settle
+check "30 Right presses turn to 30" test "$(last_angle)" = 30
+compare_with_renderer "Right x30" --angle 30
+
+xdotool key End; settle
+check "End turns to 360" test "$(last_angle)" = 360
+compare_with_renderer "End" --angle 360
+
+xdotool key Next; xdotool key Prior; settle
+check "PageDown then PageUp ends at 350" test "$(last_angle)" = 350
+compare_with_renderer "PageUp" --angle 350
+
+# The bar's left arrow, at its left end.
+xdotool mousemove $((X + 72 + 7)) $((Y + 692 + 12)) click 1; settle
+check "left arrow turns to 349" test "$(last_angle)" = 349
+compare_with_renderer "left arrow" --angle 349
+
+# Drag the thumb from the start of the bar.
+xdotool key Home; settle
+xdotool mousemove $((X + 72 + 28)) $((Y + 704)) mousedown 1
+for step in 60 120 180 240 300; do xdotool mousemove $((X + 72 + 28 + step)) $((Y + 704)); sleep 0.1; done
+xdotool mouseup 1; settle
+dragged=$(last_angle)
+check "the drag turned the picture (to $dragged)" test "${dragged:-0}" -gt 0
+compare_with_renderer "drag" --angle "$dragged"
+
+echo "$passed passed, $failures failed"
+[ "$failures" -eq 0 ]
