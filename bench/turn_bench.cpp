@@ -1,0 +1,146 @@
+// Turning large pictures: the whole scroll-bar event, each engine call, and peers doing
+// the same work (Qt's painter, OpenCV when installed) and a memory-copy floor, so that
+// one run gives the ratios. Pictures are made in memory: a gradient with noise, opaque.
+// Every measurement is taken after a first turn, so buffers are warm.
+//
+//   build/bench/anyturn_bench --benchmark_filter='/4000/3000/30$'
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "app/frm_main.h"
+#include "turn/mod_turn.h"
+#ifdef ANYTURN_HAVE_OPENCV
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+QImage Photo(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  std::mt19937 random(1);
+  std::uniform_int_distribution<int> noise(0, 15);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
+    for (int x = 0; x < width; ++x) {
+      const uint32_t r = (x * 240 / width + noise(random)) & 0xFF, g = (y * 240 / height + noise(random)) & 0xFF;
+      row[x] = 0xFF000000u | (r << 16) | (g << 8) | ((x + y) & 0xFF);
+    }
+  }
+  return image;
+}
+
+// One started window per picture size, kept for the whole run.
+app::frm_Main& Window(int width, int height) {
+  static QTemporaryDir dir;
+  static std::map<std::pair<int, int>, std::unique_ptr<app::frm_Main>> windows;
+  auto& slot = windows[{width, height}];
+  if (!slot) {
+    const QString path = dir.path() + QString("/%1x%2.bmp").arg(width).arg(height);
+    Photo(width, height).save(path, "BMP");
+    slot = std::make_unique<app::frm_Main>(path.toStdString());
+    slot->Form_Load();
+  }
+  return *slot;
+}
+
+void Sizes(benchmark::internal::Benchmark* b) { b->UseRealTime()->Unit(benchmark::kMillisecond); }
+
+void RegisterAll() {
+  const std::pair<int, int> sizes[] = {{1920, 1080}, {4000, 3000}, {6000, 4000}};
+  const int angles[] = {1, 30, 45, 90, 180};
+  for (const auto& [w, h] : sizes) {
+    for (const int a : angles) {
+      std::string tail;
+      for (const int part : {w, h, a}) tail.append(1, '/').append(std::to_string(part));
+      const auto name = [&](const char* prefix) { return std::string(prefix).append(tail); };
+      const auto angle = static_cast<float>(a);
+      Sizes(benchmark::RegisterBenchmark(name("BM_hsTurn_Change").c_str(), [=](benchmark::State& state) {
+        app::frm_Main& form = Window(w, h);
+        form.hsTurn.SetValue(a);
+        for (auto _ : state) form.hsTurn.on_change();
+      }));
+      Sizes(benchmark::RegisterBenchmark(name("BM_AnyAngleTurn").c_str(), [=](benchmark::State& state) {
+        app::frm_Main& form = Window(w, h);
+        mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
+        for (auto _ : state) mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
+      }));
+      Sizes(benchmark::RegisterBenchmark(name("BM_GdipTurn").c_str(), [=](benchmark::State& state) {
+        app::frm_Main& form = Window(w, h);
+        int32_t x = 0, y = 0;
+        mod_Turn::GdipTurn(form.pSrc, form.pDes, angle, x, y);
+        for (auto _ : state) mod_Turn::GdipTurn(form.pSrc, form.pDes, angle, x, y);
+      }));
+      if (a == 90 || a == 180) {
+        Sizes(benchmark::RegisterBenchmark(name("BM_PlgTurn").c_str(), [=](benchmark::State& state) {
+          app::frm_Main& form = Window(w, h);
+          mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
+          for (auto _ : state) mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
+        }));
+      }
+      Sizes(benchmark::RegisterBenchmark(name("BM_Peer_QPainter").c_str(), [=](benchmark::State& state) {
+        const QImage source = Photo(w, h);
+        const double r = a * M_PI / 180;
+        const int tw = static_cast<int>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r))));
+        const int th = static_cast<int>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
+        QImage target(tw, th, QImage::Format_RGB32);
+        target.fill(Qt::black);
+        auto turn = [&] {
+          QPainter painter(&target);
+          painter.setRenderHint(QPainter::SmoothPixmapTransform);
+          painter.translate(tw / 2.0, th / 2.0);
+          painter.rotate(a);
+          painter.drawImage(QPointF(-w / 2.0, -h / 2.0), source);
+        };
+        turn();
+        for (auto _ : state) turn();
+      }));
+#ifdef ANYTURN_HAVE_OPENCV
+      Sizes(benchmark::RegisterBenchmark(name("BM_Peer_OpenCV").c_str(), [=](benchmark::State& state) {
+        const QImage image = Photo(w, h);
+        const cv::Mat source(h, w, CV_8UC4, const_cast<uchar*>(image.constBits()), image.bytesPerLine());
+        const double r = a * M_PI / 180;
+        const int tw = static_cast<int>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r))));
+        const int th = static_cast<int>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
+        cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(w / 2.0f, h / 2.0f), -a, 1.0);
+        m.at<double>(0, 2) += tw / 2.0 - w / 2.0;
+        m.at<double>(1, 2) += th / 2.0 - h / 2.0;
+        cv::Mat target(th, tw, CV_8UC4, cv::Scalar(0, 0, 0, 255));
+        cv::warpAffine(source, target, m, target.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        for (auto _ : state) cv::warpAffine(source, target, m, target.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+      }));
+#endif
+      Sizes(benchmark::RegisterBenchmark(name("BM_Floor_memcpy").c_str(), [=](benchmark::State& state) {
+        const double r = a * M_PI / 180;
+        const size_t out = static_cast<size_t>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r)))) *
+                           static_cast<size_t>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
+        const size_t bytes = (static_cast<size_t>(w) * h + out) * 4;
+        std::vector<char> from(bytes, 1), to(bytes, 0);
+        for (auto _ : state) {
+          std::memcpy(to.data(), from.data(), bytes);
+          benchmark::DoNotOptimize(to.data());
+        }
+      }));
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  RegisterAll();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
