@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/parallel.h"
 
 namespace platform {
 
@@ -50,6 +51,13 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
                 owner);
   }
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pending_ && pending_colour_ == fill) {  // still one colour: nothing to move
+    pixels_.resize(std::max(pixels_.size(), count));
+    width_ = width;
+    height_ = height;
+    return;
+  }
+  Settle();
   const int32_t keepW = std::min(width, width_), keepH = std::min(height, height_);
   if (width > width_) {
     pixels_.resize(std::max(pixels_.size(), count));
@@ -75,7 +83,18 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
 }
 
 void Bitmap::Fill(uint32_t pixel) {
-  std::fill(pixels_.data(), pixels_.data() + static_cast<size_t>(width_) * height_, pixel);
+  pending_ = true;
+  pending_colour_ = pixel;
+}
+
+void Bitmap::Materialize() const {
+  pending_ = false;
+  uint32_t* pixels = pixels_.data();
+  const int32_t width = width_;
+  const uint32_t colour = pending_colour_;
+  ForRowBands(height_, int64_t{width_} * height_, [=](int32_t first, int32_t last) {
+    std::fill(pixels + static_cast<size_t>(first) * width, pixels + static_cast<size_t>(last) * width, colour);
+  });
 }
 
 }  // namespace platform

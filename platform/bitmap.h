@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/pixel_allocator.h"
+
 namespace platform {
 
 // Colours as the window description writes them: 0x00BBGGRR, 0 is black.
@@ -23,10 +25,17 @@ class Bitmap {
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   bool empty() const { return width_ == 0 || height_ == 0; }
-  uint32_t* row(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  const uint32_t* row(int32_t y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  uint32_t* data() { return pixels_.data(); }
-  const uint32_t* data() const { return pixels_.data(); }
+  // Pixel access. Any access first carries out a fill still pending (see Fill).
+  uint32_t* row(int32_t y) { return data() + static_cast<size_t>(y) * width_; }
+  const uint32_t* row(int32_t y) const { return data() + static_cast<size_t>(y) * width_; }
+  uint32_t* data() {
+    Settle();
+    return pixels_.data();
+  }
+  const uint32_t* data() const {
+    Settle();
+    return pixels_.data();
+  }
   uint32_t at(int32_t x, int32_t y) const { return row(y)[x]; }
 
   // Changes the size, keeping the pixels of the area both sizes share and filling the
@@ -34,16 +43,37 @@ class Bitmap {
   // back does not allocate. Raises the out-of-memory error, saying how much was needed,
   // before allocating anything when the size is beyond what the machine can hold.
   void Resize(int32_t width, int32_t height, uint32_t fill, const std::string& owner);
+  // Every pixel becomes `pixel`. The fill is carried out when the pixels are next
+  // accessed, so that a clear followed by a drawing call that covers the bitmap (or by
+  // another clear) costs one pass over the memory instead of two.
   void Fill(uint32_t pixel);
+
+  // For drawing calls that write every pixel of the bitmap themselves: the fill still
+  // pending, if any, and rows that do not carry it out. After writing every pixel the
+  // caller calls DropPendingFill.
+  bool HasPendingFill() const { return pending_; }
+  uint32_t PendingFill() const { return pending_colour_; }
+  uint32_t* RawRow(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  // Rows of a bitmap known to have no pending fill, safe to read from several threads.
+  const uint32_t* RawRowConst(int32_t y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  void DropPendingFill() { pending_ = false; }
 
   // Bytes a bitmap of this size would take; the limit Resize enforces.
   static uint64_t BytesFor(int64_t width, int64_t height);
   static uint64_t ByteLimit();
 
  private:
+  void Settle() const {
+    if (pending_) Materialize();
+  }
+  void Materialize() const;
+
   int32_t width_ = 0;
   int32_t height_ = 0;
-  std::vector<uint32_t> pixels_;
+  // Mutable: carrying out a pending fill does not change what the pixels are.
+  mutable std::vector<uint32_t, PixelAllocator<uint32_t>> pixels_;
+  mutable bool pending_ = false;
+  uint32_t pending_colour_ = 0;
 };
 
 }  // namespace platform

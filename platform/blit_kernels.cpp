@@ -11,6 +11,18 @@ namespace platform {
 
 namespace {
 
+// Carries out fills still pending before the pixel loops start, so that no thread ever
+// settles a bitmap another thread is reading. A target the loop will cover completely
+// just forgets its pending fill: every pixel is about to be written anyway.
+void Prepare(Bitmap& dst, const Bitmap& src, bool covers_dst) {
+  (void)src.data();
+  if (covers_dst) {
+    dst.DropPendingFill();
+  } else {
+    (void)dst.data();
+  }
+}
+
 // Clips the run start..start+count-1 (step +1) to [0, limit) for both a target and a
 // source coordinate that move together. Returns the number of leading pixels to skip
 // and shortens `count`.
@@ -40,9 +52,10 @@ void CopyOrMirror(Bitmap& dst, Point p1, int dx, int dy, const Bitmap& src, int3
   const Run cols = ClipRun(p1.x, dx, dst.width(), src_x, src.width(), width);
   const Run rows = ClipRun(p1.y, dy, dst.height(), src_y, src.height(), height);
   if (cols.count == 0 || rows.count == 0) return;
+  Prepare(dst, src, cols.count == dst.width() && rows.count == dst.height());
   ForRowBands(static_cast<int32_t>(rows.count), rows.count * cols.count, [&](int32_t a, int32_t b) {
     for (int64_t m = rows.skip + a; m < rows.skip + b; ++m) {
-      const uint32_t* from = src.row(static_cast<int32_t>(src_y + m)) + src_x + cols.skip;
+      const uint32_t* from = src.RawRowConst(static_cast<int32_t>(src_y + m)) + src_x + cols.skip;
       uint32_t* to = dst.row(static_cast<int32_t>(p1.y + dy * m)) + p1.x + dx * cols.skip;
       if (dx > 0) {
         std::memcpy(to, from, cols.count * sizeof(uint32_t));
@@ -78,6 +91,9 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
   range(row_at_0, row_step, height, src_y, src.height(), dst.width(), x_lo, x_hi);
   range(col_at_0, col_step, width, src_x, src.width(), dst.height(), y_lo, y_hi);
   if (x_hi <= x_lo || y_hi <= y_lo) return;
+  Prepare(dst, src, x_hi - x_lo == dst.width() && y_hi - y_lo == dst.height());
+  const uint32_t* const source = src.data();
+  const int64_t stride = src.width();
   constexpr int64_t kTile = 32;
   const int64_t tiles = (y_hi - y_lo + kTile - 1) / kTile;
   ForRowBands(static_cast<int32_t>(tiles), (x_hi - x_lo) * (y_hi - y_lo), [&](int32_t a, int32_t b) {
@@ -86,12 +102,13 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
       for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
         const int64_t x1 = std::min(x_hi, x0 + kTile);
         for (int64_t y = y0; y < y1; ++y) {
-          uint32_t* to = dst.row(static_cast<int32_t>(y));
+          uint32_t* to = dst.RawRow(static_cast<int32_t>(y));
           const int64_t col = src_x + col_at_0 + col_step * y;
-          // Invariant: every (X, Y) of the tile maps to a source pixel inside src.
-          for (int64_t x = x0; x < x1; ++x) {
-            to[x] = src.row(static_cast<int32_t>(src_y + row_at_0 + row_step * x))[col];
-          }
+          // Invariant: every (X, Y) of the tile maps to a source pixel inside src, so the
+          // walk below (one source row per target column) never leaves the source.
+          const uint32_t* from = source + (src_y + row_at_0 + row_step * x0) * stride + col;
+          const int64_t step = row_step * stride;
+          for (int64_t x = x0; x < x1; ++x, from += step) to[x] = *from;
         }
       }
     }
@@ -129,6 +146,7 @@ void BitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t heig
   const Run cols = ClipRun(x, 1, dst.width(), src_x, src.width(), width);
   const Run rows = ClipRun(y, 1, dst.height(), src_y, src.height(), height);
   if (cols.count == 0 || rows.count == 0) return;
+  if (&dst != &src) Prepare(dst, src, cols.count == dst.width() && rows.count == dst.height());
   // Overlapping rows of one bitmap: walk away from the overlap.
   const bool upward = &dst == &src && y > src_y;
   for (int64_t i = 0; i < rows.count; ++i) {

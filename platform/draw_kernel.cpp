@@ -4,7 +4,13 @@
 // middle goes through a fixed-point bilinear loop.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <vector>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "platform/parallel.h"
 #include "platform/pixel_ops.h"
@@ -28,6 +34,24 @@ bool SolveSpan(double p0, double dp, double lo, double hi, double& x_lo, double&
   return x_lo <= x_hi;
 }
 
+#if defined(__SSE2__)
+// Bilinear blend with 8-bit weights (wx, wy in 0..255, out of 256), rounded. Vertical
+// first, rounded to 8 bits, then horizontal: at most 1.5 levels from the exact blend.
+inline uint32_t Bilinear(const uint32_t* top, const uint32_t* bottom, uint32_t wx, uint32_t wy) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i t = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top)), zero);
+  const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom)), zero);
+  const __m128i half = _mm_set1_epi16(128);
+  // Lanes 0-3: left pixel, 4-7: right pixel; each at most 255 * 256, so no carry.
+  __m128i v = _mm_add_epi16(_mm_mullo_epi16(t, _mm_set1_epi16(static_cast<short>(256 - wy))),
+                            _mm_mullo_epi16(b, _mm_set1_epi16(static_cast<short>(wy))));
+  v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
+  __m128i h = _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(256 - wx))),
+                            _mm_mullo_epi16(_mm_srli_si128(v, 8), _mm_set1_epi16(static_cast<short>(wx))));
+  h = _mm_srli_epi16(_mm_add_epi16(h, half), 8);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(h, h)));
+}
+#else
 // Two channels of a pixel spread into 32-bit lanes of one 64-bit word.
 inline uint64_t Lanes(uint32_t pixel, int shift) {
   return ((pixel >> shift) & 0xFF) | (uint64_t{(pixel >> (shift + 16)) & 0xFF} << 32);
@@ -52,6 +76,15 @@ inline uint32_t Bilinear(const uint32_t* top, const uint32_t* bottom, uint32_t w
   }
   return out;
 }
+#endif
+
+// What a covered pixel is drawn over: the target's own pixel, or the colour of a clear
+// that is folded into the draw and was never written there.
+struct Under {
+  bool cleared;
+  uint32_t colour;
+  uint32_t At(uint32_t pixel) const { return cleared ? colour : pixel; }
+};
 
 inline uint32_t Over(uint32_t src, uint32_t dst) {
   const uint32_t alpha = src >> 24;
@@ -70,67 +103,230 @@ struct Job {
   Affine inv;        // target -> source
   double gu, gv;     // target pixels per source unit, across the u and v edges
   int32_t x_begin, x_end;
+  int32_t row_lo, row_hi;  // rows the picture can reach
 };
 
-// The covered middle of one row, [x0, x1]: every pixel's bilinear footprint lies inside
-// the source, so no clamping and no coverage.
-void CoveredSpan(const Job& job, int32_t y, int32_t x0, int32_t x1, int64_t u, int64_t v,
-                 int64_t du, int64_t dv) {
-  uint32_t* out = job.dst.row(y);
-  const uint32_t* pixels = job.src.data();
+// What one target row needs: the span the picture may touch, the covered span inside it
+// (empty when c_lo > c_hi) and the fixed-point source position at c_lo.
+struct RowPlan {
+  int32_t touch_lo = 0, touch_hi = -1;
+  int32_t c_lo = 0, c_hi = -1;
+  int64_t u = 0, v = 0, du = 0, dv = 0;
+};
+
+constexpr int64_t kHalfStep = int64_t{1} << 23;  // rounds a 32.32 value to the nearest 1/256
+
+#if defined(__x86_64__)
+#define AVX2 __attribute__((target("avx2")))
+
+// The 8-bit weight of a rounded 32.32 position is byte 3 of its 64-bit lane. These
+// shuffles copy it, zero-extended, into all eight 16-bit lanes of its 128-bit half: for
+// the first position of each half (pixels 0 and 2) or the second (pixels 1 and 3).
+AVX2 inline __m256i WeightsOfFirst(__m256i q) {
+  const __m256i pick = _mm256_set1_epi16(static_cast<short>(0x8003));
+  return _mm256_shuffle_epi8(q, pick);
+}
+AVX2 inline __m256i WeightsOfSecond(__m256i q) {
+  const __m256i pick = _mm256_set1_epi16(static_cast<short>(0x800B));
+  return _mm256_shuffle_epi8(q, pick);
+}
+
+// Bilinear's two steps on pairs (left, right) of 16-bit channels in each 128-bit lane:
+// vertical with wy, then horizontal with wx = (256 - wx) x 4, wx x 4. The result sits in
+// each lane's low 64 bits.
+AVX2 inline __m256i BlendPairs(__m256i top, __m256i bottom, __m256i wy, __m256i wx) {
+  const __m256i round = _mm256_set1_epi16(128);
+  __m256i m = _mm256_add_epi16(_mm256_mullo_epi16(top, _mm256_sub_epi16(_mm256_set1_epi16(256), wy)),
+                               _mm256_mullo_epi16(bottom, wy));
+  m = _mm256_srli_epi16(_mm256_add_epi16(m, round), 8);
+  m = _mm256_mullo_epi16(m, wx);
+  m = _mm256_add_epi16(m, _mm256_srli_si256(m, 8));
+  return _mm256_srli_epi16(_mm256_add_epi16(m, round), 8);
+}
+
+// Pixels i and i + 1 as one 64-bit value.
+inline long long Pair(const uint32_t* pixels, int64_t i) {
+  long long pair;
+  std::memcpy(&pair, pixels + i, sizeof pair);
+  return pair;
+}
+
+// Horizontal weights as BlendPairs wants them: 256 - wx for the left pixel's four
+// channels, wx for the right one's.
+AVX2 inline __m256i SpreadX(__m256i wx) {
+  return _mm256_blend_epi16(_mm256_sub_epi16(_mm256_set1_epi16(256), wx), wx, 0xF0);
+}
+
+// The same blend as Bilinear, four pixels at a time and bit for bit: the taps come from
+// two gathers of left/right pairs (top row, bottom row). Returns how many pixels it did
+// (a multiple of four); the caller finishes the rest one pixel at a time.
+AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int32_t stride, uint32_t* out, int32_t count,
+                             int64_t u, int64_t v, int64_t du, int64_t dv, const Under& under) {
+  __m256i qu = _mm256_set_epi64x(u + 3 * du, u + 2 * du, u + du, u);
+  __m256i qv = _mm256_set_epi64x(v + 3 * dv, v + 2 * dv, v + dv, v);
+  qu = _mm256_add_epi64(qu, _mm256_set1_epi64x(kHalfStep));
+  qv = _mm256_add_epi64(qv, _mm256_set1_epi64x(kHalfStep));
+  const __m256i step_u = _mm256_set1_epi64x(4 * du), step_v = _mm256_set1_epi64x(4 * dv);
+  const __m256i high = _mm256_setr_epi32(1, 3, 5, 7, 1, 3, 5, 7);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m128i row_stride = _mm_set1_epi32(stride), opaque = _mm_set1_epi32(255);
+  const uint32_t* below = pixels + stride;
+  int32_t done = 0;
+  for (; done + 4 <= count; done += 4) {
+    // Invariant: qu, qv hold the rounded 32.32 positions of pixels done .. done + 3, each
+    // with its four taps inside the source.
+    const __m256i u_int = _mm256_permutevar8x32_epi32(qu, high), v_int = _mm256_permutevar8x32_epi32(qv, high);
+    const __m128i index = _mm_add_epi32(_mm_mullo_epi32(_mm256_castsi256_si128(v_int), row_stride),
+                                        _mm256_castsi256_si128(u_int));
+    // Four plain loads per row beat the gather instruction on the machines we measured.
+    const int64_t i0 = _mm_cvtsi128_si32(index), i1 = _mm_extract_epi32(index, 1);
+    const int64_t i2 = _mm_extract_epi32(index, 2), i3 = _mm_extract_epi32(index, 3);
+    const __m256i top = _mm256_set_epi64x(Pair(pixels, i3), Pair(pixels, i2), Pair(pixels, i1), Pair(pixels, i0));
+    const __m256i bottom = _mm256_set_epi64x(Pair(below, i3), Pair(below, i2), Pair(below, i1), Pair(below, i0));
+    // Unpacking works per 128-bit lane: the low halves hold pixels 0 and 2, the high 1 and 3.
+    const __m256i h02 = BlendPairs(_mm256_unpacklo_epi8(top, zero), _mm256_unpacklo_epi8(bottom, zero),
+                                   WeightsOfFirst(qv), SpreadX(WeightsOfFirst(qu)));
+    const __m256i h13 = BlendPairs(_mm256_unpackhi_epi8(top, zero), _mm256_unpackhi_epi8(bottom, zero),
+                                   WeightsOfSecond(qv), SpreadX(WeightsOfSecond(qu)));
+    const __m256i packed = _mm256_packus_epi16(_mm256_unpacklo_epi64(h02, h13), zero);
+    const __m128i result = _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(result, 24), opaque)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), result);
+    } else {
+      alignas(16) uint32_t samples[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(samples), result);
+      for (int k = 0; k < 4; ++k) out[done + k] = Over(samples[k], under.At(out[done + k]));
+    }
+    qu = _mm256_add_epi64(qu, step_u);
+    qv = _mm256_add_epi64(qv, step_v);
+  }
+  return done;
+}
+#undef AVX2
+
+// ANYTURN_NO_AVX2 keeps the one-pixel loop, so that both can be checked on this machine.
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") && std::getenv("ANYTURN_NO_AVX2") == nullptr;
+  return has;
+}
+#endif
+
+// The covered pixels [x0, x1] of row y, starting at fixed-point (u, v). Invariant: every
+// pixel's four bilinear taps lie inside the source (the plan checked both ends, and the
+// walk is linear), so there is no clamping and no coverage here.
+void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t u, int64_t v,
+                 int64_t du, int64_t dv, const Under& under) {
+  const uint32_t* pixels = job.src.RawRowConst(0);
   const size_t stride = static_cast<size_t>(job.src.width());
-  constexpr int64_t kHalfStep = int64_t{1} << 23;  // rounds to the nearest 1/256
+#if defined(__x86_64__)
+  // 32-bit gather indices reach every pixel of a source below 2^31 pixels.
+  if (HasAvx2() && uint64_t{stride} * job.src.height() < (uint64_t{1} << 31)) {
+    const int32_t done = CoveredSpanAvx2(pixels, static_cast<int32_t>(stride), out + x0, x1 - x0 + 1, u, v, du, dv, under);
+    x0 += done;
+    u += du * done;
+    v += dv * done;
+  }
+#endif
   for (int32_t x = x0; x <= x1; ++x, u += du, v += dv) {
     const int64_t qu = u + kHalfStep, qv = v + kHalfStep;
     const uint32_t* top = pixels + static_cast<size_t>(qv >> 32) * stride + (qu >> 32);
     const uint32_t sample = Bilinear(top, top + stride, static_cast<uint32_t>((qu >> 24) & 0xFF),
                                      static_cast<uint32_t>((qv >> 24) & 0xFF));
-    out[x] = Over(sample, out[x]);
+    out[x] = Over(sample, under.At(out[x]));
   }
 }
+
 
 // Fixed-point position of the bilinear origin (centre minus half a pixel) at X.
 int64_t Fixed(double p0, double dp, int32_t x) { return std::llround((p0 + dp * x - 0.5) * kOne); }
 
 bool InCovered(int64_t u, int64_t v, const Bitmap& src) {
-  constexpr int64_t kHalfStep = int64_t{1} << 23;
   const int64_t cu = (u + kHalfStep) >> 32, cv = (v + kHalfStep) >> 32;
   return u >= 0 && v >= 0 && cu <= src.width() - 2 && cv <= src.height() - 2;
 }
 
-void DrawRow(const Job& job, int32_t y) {
+RowPlan Plan(const Job& job, int32_t y) {
+  RowPlan plan;
   const Affine& inv = job.inv;
   const double w = job.src.width(), h = job.src.height();
   // u and v at the centre of pixel X of this row: p0 + dp * X.
   const double u0 = inv.X(0.5, y + 0.5), v0 = inv.Y(0.5, y + 0.5), du = inv.a, dv = inv.b;
   // Pixels the picture may touch (coverage can be non-zero), widened by a pixel.
   double lo = job.x_begin, hi = job.x_end - 1.0;
-  if (!SolveSpan(u0, du, -0.5 * job.gu, w + 0.5 * job.gu, lo, hi)) return;
-  if (!SolveSpan(v0, dv, -0.5 * job.gv, h + 0.5 * job.gv, lo, hi)) return;
-  const int32_t touch_lo = std::max(job.x_begin, static_cast<int32_t>(std::floor(lo)) - 1);
-  const int32_t touch_hi = std::min(job.x_end - 1, static_cast<int32_t>(std::ceil(hi)) + 1);
+  if (!SolveSpan(u0, du, -0.5 * job.gu, w + 0.5 * job.gu, lo, hi)) return plan;
+  if (!SolveSpan(v0, dv, -0.5 * job.gv, h + 0.5 * job.gv, lo, hi)) return plan;
+  plan.touch_lo = std::max(job.x_begin, static_cast<int32_t>(std::floor(lo)) - 1);
+  plan.touch_hi = std::min(job.x_end - 1, static_cast<int32_t>(std::ceil(hi)) + 1);
   // Pixels covered completely, with their bilinear footprint inside the source.
   const double mu = std::max(0.5, 0.5 * job.gu), mv = std::max(0.5, 0.5 * job.gv);
-  double clo = touch_lo, chi = touch_hi;
-  bool covered = w >= 2 && h >= 2 && SolveSpan(u0, du, mu, w - mu, clo, chi) &&
-                 SolveSpan(v0, dv, mv, h - mv, clo, chi);
-  int32_t c_lo = covered ? static_cast<int32_t>(std::ceil(clo)) : 0;
-  int32_t c_hi = covered ? static_cast<int32_t>(std::floor(chi)) : -1;
+  double clo = plan.touch_lo, chi = plan.touch_hi;
+  if (w < 2 || h < 2 || !SolveSpan(u0, du, mu, w - mu, clo, chi) || !SolveSpan(v0, dv, mv, h - mv, clo, chi)) {
+    return plan;
+  }
+  int32_t c_lo = static_cast<int32_t>(std::ceil(clo)), c_hi = static_cast<int32_t>(std::floor(chi));
   // The closed form can be off by rounding; the fixed-point walk is what reads memory,
   // so its own values at both ends decide (it is linear, so the ends bound the middle).
-  const int64_t fdu = std::llround(du * kOne), fdv = std::llround(dv * kOne);
-  auto fu = [&](int32_t x) { return Fixed(u0, du, c_lo) + fdu * (x - c_lo); };
-  auto fv = [&](int32_t x) { return Fixed(v0, dv, c_lo) + fdv * (x - c_lo); };
-  while (c_lo <= c_hi && !InCovered(fu(c_lo), fv(c_lo), job.src)) ++c_lo;
-  while (c_lo <= c_hi && !InCovered(fu(c_hi), fv(c_hi), job.src)) --c_hi;
-  uint32_t* out = job.dst.row(y);
-  if (c_lo > c_hi) {
-    for (int32_t x = touch_lo; x <= touch_hi; ++x) ReferenceDrawPixel(out[x], job.src, inv, x, y);
+  plan.du = std::llround(du * kOne);
+  plan.dv = std::llround(dv * kOne);
+  const int64_t u_at = Fixed(u0, du, c_lo), v_at = Fixed(v0, dv, c_lo);
+  auto covered = [&](int32_t x) {
+    return InCovered(u_at + plan.du * (x - c_lo), v_at + plan.dv * (x - c_lo), job.src);
+  };
+  const int32_t first = c_lo;
+  while (c_lo <= c_hi && !covered(c_lo)) ++c_lo;
+  while (c_lo <= c_hi && !covered(c_hi)) --c_hi;
+  plan.c_lo = c_lo;
+  plan.c_hi = c_hi;
+  plan.u = u_at + plan.du * (c_lo - first);
+  plan.v = v_at + plan.dv * (c_lo - first);
+  return plan;
+}
+
+// A pending clear for one row, everywhere but its covered span (which the tiles write).
+void ClearAround(uint32_t* out, int32_t width, const RowPlan& plan, uint32_t colour) {
+  if (plan.c_lo > plan.c_hi) {
+    std::fill(out, out + width, colour);
     return;
   }
-  for (int32_t x = touch_lo; x < c_lo; ++x) ReferenceDrawPixel(out[x], job.src, inv, x, y);
-  CoveredSpan(job, y, c_lo, c_hi, fu(c_lo), fv(c_lo), fdu, fdv);
-  for (int32_t x = c_hi + 1; x <= touch_hi; ++x) ReferenceDrawPixel(out[x], job.src, inv, x, y);
+  std::fill(out, out + plan.c_lo, colour);
+  std::fill(out + plan.c_hi + 1, out + width, colour);
+}
+
+// Rows [first, last): carry out a pending clear, draw the ragged ends of each row through
+// the reference pixel, and the covered middles in tiles of kTileWidth columns so that
+// the source pixels a tile reads stay in cache. A pending clear is written everywhere
+// but the covered middles, which the tiles write completely.
+void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
+  // Measured on 4000 x 3000 at 30 degrees: tall bands and wide tiles read each source
+  // cache line fewer times than small square ones.
+  constexpr int32_t kTileWidth = 512;
+  std::vector<RowPlan> plans(static_cast<size_t>(last - first));
+  int32_t span_lo = job.x_end, span_hi = job.x_begin - 1;
+  for (int32_t y = first; y < last; ++y) {
+    uint32_t* out = job.dst.RawRow(y);
+    const bool inside = y >= job.row_lo && y < job.row_hi;
+    const RowPlan plan = inside ? Plan(job, y) : RowPlan{};
+    plans[y - first] = plan;
+    const bool any = plan.c_lo <= plan.c_hi;
+    if (under.cleared) ClearAround(out, job.dst.width(), plan, under.colour);
+    if (!inside) continue;
+    const int32_t edge_end = any ? plan.c_lo : plan.touch_hi + 1;
+    for (int32_t x = plan.touch_lo; x < edge_end; ++x) ReferenceDrawPixel(out[x], job.src, job.inv, x, y);
+    if (!any) continue;
+    for (int32_t x = plan.c_hi + 1; x <= plan.touch_hi; ++x) ReferenceDrawPixel(out[x], job.src, job.inv, x, y);
+    span_lo = std::min(span_lo, plan.c_lo);
+    span_hi = std::max(span_hi, plan.c_hi);
+  }
+  for (int32_t x0 = span_lo; x0 <= span_hi; x0 += kTileWidth) {
+    const int32_t x1 = std::min(span_hi, x0 + kTileWidth - 1);
+    for (int32_t y = std::max(first, job.row_lo); y < std::min(last, job.row_hi); ++y) {
+      const RowPlan& plan = plans[y - first];
+      const int32_t lo = std::max(plan.c_lo, x0), hi = std::min(plan.c_hi, x1);
+      if (lo > hi) continue;
+      CoveredSpan(job, job.dst.RawRow(y), lo, hi, plan.u + plan.du * (lo - plan.c_lo),
+                  plan.v + plan.dv * (lo - plan.c_lo), plan.du, plan.dv, under);
+    }
+  }
 }
 
 }  // namespace
@@ -143,11 +339,12 @@ void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_
     ReferenceDrawTransformedPixels(dst, src, src_to_dst);
     return;
   }
+  (void)src.data();  // carry out the source's pending fill before the threads read it
   // Target rows the picture can reach: its corners' bounding box, a pixel wider.
   double y_lo = std::numeric_limits<double>::max(), y_hi = std::numeric_limits<double>::lowest();
   double x_lo = y_lo, x_hi = y_hi;
   for (const auto& [u, v] : {std::pair{0.0, 0.0}, {1.0 * src.width(), 0.0},
-                            {0.0, 1.0 * src.height()}, {1.0 * src.width(), 1.0 * src.height()}}) {
+                             {0.0, 1.0 * src.height()}, {1.0 * src.width(), 1.0 * src.height()}}) {
     x_lo = std::min(x_lo, src_to_dst.X(u, v));
     x_hi = std::max(x_hi, src_to_dst.X(u, v));
     y_lo = std::min(y_lo, src_to_dst.Y(u, v));
@@ -156,20 +353,29 @@ void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_
   auto clip = [](double value, int32_t limit) {
     return static_cast<int32_t>(std::clamp(value, 0.0, static_cast<double>(limit)));
   };
-  const int32_t row_lo = clip(std::floor(y_lo) - 1, dst.height());
-  const int32_t row_hi = clip(std::ceil(y_hi) + 1, dst.height());
   const Job job{dst,
                 src,
                 *inv,
                 std::hypot(inv->a, inv->c),
                 std::hypot(inv->b, inv->d),
                 clip(std::floor(x_lo) - 1, dst.width()),
-                clip(std::ceil(x_hi) + 1, dst.width())};
-  if (job.x_end <= job.x_begin || row_hi <= row_lo) return;
-  ForRowBands(row_hi - row_lo, int64_t{row_hi - row_lo} * (job.x_end - job.x_begin),
-              [&](int32_t a, int32_t b) {
-                for (int32_t y = row_lo + a; y < row_lo + b; ++y) DrawRow(job, y);
-              });
+                clip(std::ceil(x_hi) + 1, dst.width()),
+                clip(std::floor(y_lo) - 1, dst.height()),
+                clip(std::ceil(y_hi) + 1, dst.height())};
+  // A clear still pending on the target is folded into this pass: each row is filled
+  // just before it is drawn, while it is in cache.
+  const bool clear = dst.HasPendingFill();
+  const Under under{clear, dst.PendingFill()};
+  const int32_t first = clear ? 0 : job.row_lo, last = clear ? dst.height() : job.row_hi;
+  if (job.x_end <= job.x_begin && !clear) return;
+  constexpr int32_t kBand = 128;
+  const int32_t bands = (last - first + kBand - 1) / kBand;
+  ForRowBands(bands, int64_t{last - first} * dst.width(), [&](int32_t a, int32_t b) {
+    for (int32_t band = a; band < b; ++band) {
+      DrawBand(job, first + band * kBand, std::min(last, first + (band + 1) * kBand), under);
+    }
+  });
+  dst.DropPendingFill();
 }
 
 }  // namespace platform

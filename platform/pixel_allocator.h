@@ -1,0 +1,32 @@
+// Memory for pixel stores. Large stores are placed on 2 MB boundaries and offered to the
+// kernel for huge pages: the turned walks cross a source row (a new 4 KB page) every
+// pixel or two, and with small pages the address translations cost more than the
+// blending itself.
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace platform {
+
+void* AllocatePixels(std::size_t bytes);
+void FreePixels(void* memory, std::size_t bytes) noexcept;
+
+template <typename T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <typename U>
+  PixelAllocator(const PixelAllocator<U>&) noexcept {}
+  T* allocate(std::size_t count) {
+    if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+    return static_cast<T*>(AllocatePixels(count * sizeof(T)));
+  }
+  void deallocate(T* memory, std::size_t count) noexcept { FreePixels(memory, count * sizeof(T)); }
+  template <typename U>
+  bool operator==(const PixelAllocator<U>&) const noexcept {
+    return true;
+  }
+};
+
+}  // namespace platform
