@@ -7,6 +7,7 @@
 
 #include "platform/error.h"
 #include "platform/parallel.h"
+#include "platform/pixel_ops.h"
 
 namespace platform {
 
@@ -21,6 +22,57 @@ OleColor OleColorFromPixel(uint32_t pixel) {
 }
 
 Bitmap::Bitmap(int32_t width, int32_t height, uint32_t fill) { Resize(width, height, fill, {}); }
+
+Bitmap::Bitmap(const Bitmap& other) { TakePixels(other); }
+
+Bitmap::Bitmap(Bitmap&& other) noexcept {
+  other.Settle();
+  other.ReleaseReader();
+  width_ = other.width_;
+  height_ = other.height_;
+  pixels_ = std::move(other.pixels_);
+  other.width_ = other.height_ = 0;
+  other.pixels_.clear();
+}
+
+Bitmap& Bitmap::operator=(const Bitmap& other) {
+  if (this != &other) {
+    BeginWrite();
+    ForgetDraw();
+    TakePixels(other);
+  }
+  return *this;
+}
+
+Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
+  if (this != &other) {
+    BeginWrite();
+    ForgetDraw();
+    other.Settle();
+    other.ReleaseReader();
+    width_ = other.width_;
+    height_ = other.height_;
+    pending_ = false;
+    pixels_ = std::move(other.pixels_);
+    other.width_ = other.height_ = 0;
+    other.pixels_.clear();
+  }
+  return *this;
+}
+
+Bitmap::~Bitmap() {
+  ReleaseReader();
+  ForgetDraw();
+}
+
+void Bitmap::TakePixels(const Bitmap& other) {
+  other.Settle();
+  width_ = other.width_;
+  height_ = other.height_;
+  pending_ = false;
+  pixels_.assign(other.pixels_.begin(),
+                 other.pixels_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(width_) * height_));
+}
 
 uint64_t Bitmap::BytesFor(int64_t width, int64_t height) {
   return static_cast<uint64_t>(std::max<int64_t>(width, 0)) *
@@ -50,6 +102,7 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
                     std::to_string(ByteLimit() / (1024 * 1024)) + " MB one surface may use",
                 owner);
   }
+  BeginWrite();
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (pending_ && pending_colour_ == fill) {  // still one colour: nothing to move
     pixels_.resize(std::max(pixels_.size(), count));
@@ -83,6 +136,8 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
 }
 
 void Bitmap::Fill(uint32_t pixel) {
+  ReleaseReader();
+  ForgetDraw();  // everything becomes one colour: the draw would be painted over
   pending_ = true;
   pending_colour_ = pixel;
 }
@@ -95,6 +150,64 @@ void Bitmap::Materialize() const {
   ForRowBands(height_, int64_t{width_} * height_, [=](int32_t first, int32_t last) {
     std::fill(pixels + static_cast<size_t>(first) * width, pixels + static_cast<size_t>(last) * width, colour);
   });
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool Bitmap::DeferDraw(const Bitmap& source, const Affine& to_target) {
+  if (&source == this) return false;
+  BeginWrite();  // a draw already waiting, or one reading this bitmap, goes first
+  if (!pending_) return false;
+  source.Settle();
+  if (source.reader_ != nullptr) source.reader_->Settle();
+  draw_source_ = &source;
+  draw_map_ = to_target;
+  source.reader_ = this;
+  return true;
+}
+
+void Bitmap::BeginWrite() {
+  ReleaseReader();
+  if (draw_source_ != nullptr) CarryOutDraw();
+}
+
+void Bitmap::ReleaseReader() const {
+  if (reader_ != nullptr) reader_->Settle();  // clears reader_
+}
+
+void Bitmap::ForgetDraw() {
+  if (draw_source_ != nullptr) draw_source_->reader_ = nullptr;
+  draw_source_ = nullptr;
+}
+
+void Bitmap::CarryOutDraw() const {
+  const Bitmap& source = *draw_source_;
+  source.reader_ = nullptr;
+  draw_source_ = nullptr;
+  // The pixels this bitmap shows do not change: they become what they already stood for.
+  DrawTransformedPixels(const_cast<Bitmap&>(*this), source, draw_map_);
+  Settle();  // a draw that touched nothing leaves the clear to carry out
+}
+
+void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const {
+  if (draw_source_ == nullptr) {
+    Settle();
+    return;
+  }
+  const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+  const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
+  const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
+  if (left >= right || top >= bottom) return;
+  // The clear first, so that working the area out twice gives the same pixels.
+  for (int64_t row = top; row < bottom; ++row) {
+    uint32_t* line = pixels_.data() + static_cast<size_t>(row) * width_;
+    std::fill(line + left, line + right, pending_colour_);
+  }
+  DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_,
+                      {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+                       static_cast<int32_t>(bottom)});
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/affine.h"
 #include "platform/pixel_allocator.h"
 
 namespace platform {
@@ -21,14 +22,22 @@ class Bitmap {
  public:
   Bitmap() = default;
   Bitmap(int32_t width, int32_t height, uint32_t fill);
+  // Copies and moves carry out whatever is pending and take the pixels only.
+  Bitmap(const Bitmap& other);
+  Bitmap(Bitmap&& other) noexcept;
+  Bitmap& operator=(const Bitmap& other);
+  Bitmap& operator=(Bitmap&& other) noexcept;
+  ~Bitmap();
 
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   bool empty() const { return width_ == 0 || height_ == 0; }
-  // Pixel access. Any access first carries out a fill still pending (see Fill).
+  // Pixel access. Any access first carries out a fill or a draw still pending (see Fill
+  // and DeferDraw); writing access also lets a pending draw that reads this bitmap finish.
   uint32_t* row(int32_t y) { return data() + static_cast<size_t>(y) * width_; }
   const uint32_t* row(int32_t y) const { return data() + static_cast<size_t>(y) * width_; }
   uint32_t* data() {
+    BeginWrite();
     Settle();
     return pixels_.data();
   }
@@ -48,13 +57,27 @@ class Bitmap {
   // another clear) costs one pass over the memory instead of two.
   void Fill(uint32_t pixel);
 
+  // Records a transformed draw of `source` (see DrawTransformedPixels) to be carried out
+  // when this bitmap's pixels are next needed. Only a bitmap whose clear is still pending
+  // defers a draw: then each pixel's value is known from the clear colour and the draw
+  // alone, so an area can be worked out on its own (SettleArea) and again later with the
+  // same result. Returns false, recording nothing, when the draw must be made now.
+  bool DeferDraw(const Bitmap& source, const Affine& to_target);
+  bool HasPendingDraw() const { return draw_source_ != nullptr; }
+  // Makes the pixels of the area current for reading through RawRowConst. With a draw
+  // pending, only the area is worked out; the draw stays pending for the rest.
+  void SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const;
+  // Before a drawing call writes through RawRow: a pending draw that reads this bitmap,
+  // or one onto it, is carried out. A pending fill stays, for the call to fold in.
+  void BeginWrite();
+
   // For drawing calls that write every pixel of the bitmap themselves: the fill still
   // pending, if any, and rows that do not carry it out. After writing every pixel the
   // caller calls DropPendingFill.
   bool HasPendingFill() const { return pending_; }
   uint32_t PendingFill() const { return pending_colour_; }
   uint32_t* RawRow(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  // Rows of a bitmap known to have no pending fill, safe to read from several threads.
+  // Rows of a bitmap known to have nothing pending, safe to read from several threads.
   const uint32_t* RawRowConst(int32_t y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
   void DropPendingFill() { pending_ = false; }
 
@@ -64,9 +87,18 @@ class Bitmap {
 
  private:
   void Settle() const {
-    if (pending_) Materialize();
+    if (draw_source_ != nullptr) {
+      CarryOutDraw();
+    } else if (pending_) {
+      Materialize();
+    }
   }
   void Materialize() const;
+  void CarryOutDraw() const;
+  // Lets the bitmap whose pending draw reads this one carry it out.
+  void ReleaseReader() const;
+  void ForgetDraw();
+  void TakePixels(const Bitmap& other);
 
   int32_t width_ = 0;
   int32_t height_ = 0;
@@ -74,6 +106,11 @@ class Bitmap {
   mutable std::vector<uint32_t, PixelAllocator<uint32_t>> pixels_;
   mutable bool pending_ = false;
   uint32_t pending_colour_ = 0;
+  // The deferred draw: its source and map. The source points back through reader_, so
+  // that it can let the draw finish before its own pixels change or go away.
+  mutable const Bitmap* draw_source_ = nullptr;
+  Affine draw_map_;
+  mutable Bitmap* reader_ = nullptr;
 };
 
 }  // namespace platform

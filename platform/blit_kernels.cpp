@@ -3,6 +3,9 @@
 // picture's own size); everything else goes to the reference version, which is exact.
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/parallel.h"
 #include "platform/pixel_ops.h"
@@ -11,16 +14,34 @@ namespace platform {
 
 namespace {
 
-// Carries out fills still pending before the pixel loops start, so that no thread ever
-// settles a bitmap another thread is reading. A target the loop will cover completely
-// just forgets its pending fill: every pixel is about to be written anyway.
-void Prepare(Bitmap& dst, const Bitmap& src, bool covers_dst) {
-  (void)src.data();
+void PrepareTarget(Bitmap& dst, bool covers_dst) {
+  dst.BeginWrite();
   if (covers_dst) {
     dst.DropPendingFill();
   } else {
     (void)dst.data();
   }
+}
+
+// Carries out fills still pending before the pixel loops start, so that no thread ever
+// settles a bitmap another thread is reading. A target the loop will cover completely
+// just forgets its pending fill: every pixel is about to be written anyway.
+void Prepare(Bitmap& dst, const Bitmap& src, bool covers_dst) {
+  PrepareTarget(dst, covers_dst);
+  (void)src.data();
+}
+
+// to[count - 1 - k] = from[k]: a row mirrored, four pixels at a time.
+void Reverse(uint32_t* to, const uint32_t* from, int64_t count) {
+  int64_t k = 0;
+#if defined(__SSE2__)
+  // Invariant: pixels from[0 .. k) are in place, and k + 4 <= count inside the loop.
+  for (; k + 4 <= count; k += 4) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + count - 4 - k), _mm_shuffle_epi32(four, 0x1B));
+  }
+#endif
+  for (; k < count; ++k) to[count - 1 - k] = from[k];
 }
 
 // Clips the run start..start+count-1 (step +1) to [0, limit) for both a target and a
@@ -60,8 +81,7 @@ void CopyOrMirror(Bitmap& dst, Point p1, int dx, int dy, const Bitmap& src, int3
       if (dx > 0) {
         std::memcpy(to, from, cols.count * sizeof(uint32_t));
       } else {
-        // Invariant: to[-k] takes from[k]; both stay inside their rows (clipped above).
-        for (int64_t k = 0; k < cols.count; ++k) to[-k] = from[k];
+        Reverse(to - (cols.count - 1), from, cols.count);
       }
     }
   });
@@ -94,22 +114,58 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
   Prepare(dst, src, x_hi - x_lo == dst.width() && y_hi - y_lo == dst.height());
   const uint32_t* const source = src.data();
   const int64_t stride = src.width();
-  constexpr int64_t kTile = 32;
+  // Target (X, Y) reads source row row(X) at column col(Y).
+  auto row_of = [&](int64_t x) { return source + (src_y + row_at_0 + row_step * x) * stride; };
+  auto col_of = [&](int64_t y) { return src_x + col_at_0 + col_step * y; };
+  // Invariant for both copies: every (X, Y) handed to them maps to a source pixel inside
+  // src (the ranges above), so no read leaves the source.
+  auto one_by_one = [&](int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
+    for (int64_t y = y0; y < y1; ++y) {
+      uint32_t* to = dst.RawRow(static_cast<int32_t>(y));
+      for (int64_t x = x0; x < x1; ++x) to[x] = row_of(x)[col_of(y)];
+    }
+  };
+  // Four target rows and columns at once: four source rows of four pixels, transposed in
+  // registers. The four columns are read left to right, so a target walking the columns
+  // backwards takes the transposed rows in reverse.
+  auto by_blocks = [&](int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
+#if defined(__SSE2__)
+    for (int64_t y = y0; y + 4 <= y1; y += 4) {
+      const int64_t first_col = std::min(col_of(y), col_of(y + 3));
+      uint32_t* rows[4];
+      for (int j = 0; j < 4; ++j) rows[col_step > 0 ? j : 3 - j] = dst.RawRow(static_cast<int32_t>(y + j));
+      for (int64_t x = x0; x + 4 <= x1; x += 4) {
+        __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_of(x) + first_col));
+        __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_of(x + 1) + first_col));
+        __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_of(x + 2) + first_col));
+        __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_of(x + 3) + first_col));
+        const __m128i t0 = _mm_unpacklo_epi32(r0, r1), t1 = _mm_unpacklo_epi32(r2, r3);
+        const __m128i t2 = _mm_unpackhi_epi32(r0, r1), t3 = _mm_unpackhi_epi32(r2, r3);
+        r0 = _mm_unpacklo_epi64(t0, t1);  // column first_col of rows x .. x + 3
+        r1 = _mm_unpackhi_epi64(t0, t1);
+        r2 = _mm_unpacklo_epi64(t2, t3);
+        r3 = _mm_unpackhi_epi64(t2, t3);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[0] + x), r0);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[1] + x), r1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[2] + x), r2);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[3] + x), r3);
+      }
+    }
+#else
+    one_by_one(x0, x0 + (x1 - x0) / 4 * 4, y0, y0 + (y1 - y0) / 4 * 4);
+#endif
+  };
+  // Square tiles keep both the rows read and the columns written in cache.
+  constexpr int64_t kTile = 64;
   const int64_t tiles = (y_hi - y_lo + kTile - 1) / kTile;
   ForRowBands(static_cast<int32_t>(tiles), (x_hi - x_lo) * (y_hi - y_lo), [&](int32_t a, int32_t b) {
     for (int64_t y0 = y_lo + a * kTile; y0 < std::min(y_hi, y_lo + b * kTile); y0 += kTile) {
-      const int64_t y1 = std::min(y_hi, y0 + kTile);
+      const int64_t y1 = std::min(y_hi, y0 + kTile), y4 = y0 + (y1 - y0) / 4 * 4;
       for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
-        const int64_t x1 = std::min(x_hi, x0 + kTile);
-        for (int64_t y = y0; y < y1; ++y) {
-          uint32_t* to = dst.RawRow(static_cast<int32_t>(y));
-          const int64_t col = src_x + col_at_0 + col_step * y;
-          // Invariant: every (X, Y) of the tile maps to a source pixel inside src, so the
-          // walk below (one source row per target column) never leaves the source.
-          const uint32_t* from = source + (src_y + row_at_0 + row_step * x0) * stride + col;
-          const int64_t step = row_step * stride;
-          for (int64_t x = x0; x < x1; ++x, from += step) to[x] = *from;
-        }
+        const int64_t x1 = std::min(x_hi, x0 + kTile), x4 = x0 + (x1 - x0) / 4 * 4;
+        by_blocks(x0, x4, y0, y4);
+        one_by_one(x4, x1, y0, y4);
+        one_by_one(x0, x1, y4, y1);
       }
     }
   });
@@ -146,13 +202,20 @@ void BitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t heig
   const Run cols = ClipRun(x, 1, dst.width(), src_x, src.width(), width);
   const Run rows = ClipRun(y, 1, dst.height(), src_y, src.height(), height);
   if (cols.count == 0 || rows.count == 0) return;
-  if (&dst != &src) Prepare(dst, src, cols.count == dst.width() && rows.count == dst.height());
+  if (&dst == &src) {
+    (void)dst.data();
+  } else {
+    PrepareTarget(dst, cols.count == dst.width() && rows.count == dst.height());
+    // A source with a draw still pending works out the copied area only.
+    src.SettleArea(static_cast<int32_t>(src_x + cols.skip), static_cast<int32_t>(src_y + rows.skip),
+                   static_cast<int32_t>(cols.count), static_cast<int32_t>(rows.count));
+  }
   // Overlapping rows of one bitmap: walk away from the overlap.
   const bool upward = &dst == &src && y > src_y;
   for (int64_t i = 0; i < rows.count; ++i) {
     const int64_t m = rows.skip + (upward ? rows.count - 1 - i : i);
-    std::memmove(dst.row(static_cast<int32_t>(y + m)) + x + cols.skip,
-                 src.row(static_cast<int32_t>(src_y + m)) + src_x + cols.skip,
+    std::memmove(dst.RawRow(static_cast<int32_t>(y + m)) + x + cols.skip,
+                 src.RawRowConst(static_cast<int32_t>(src_y + m)) + src_x + cols.skip,
                  cols.count * sizeof(uint32_t));
   }
 }

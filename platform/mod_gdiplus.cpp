@@ -167,7 +167,9 @@ GpStatus Draw(GpGraphics* graphics, GpImage* image, float x, float y, float widt
   const Bitmap& from = copy ? *copy : source;
   if (platform::UseReferencePath()) {
     platform::ReferenceDrawTransformedPixels(target, from, to_target);
-  } else {
+  } else if (copy || !target.DeferDraw(from, to_target)) {
+    // A deferred draw is carried out when the target's pixels are needed, and only where
+    // they are needed if just an area is read.
     platform::DrawTransformedPixels(target, from, to_target);
   }
   graphics->target->PixelsChanged();

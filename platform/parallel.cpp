@@ -9,7 +9,8 @@ namespace platform {
 void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body) {
   // Below this a thread costs more than it saves.
   constexpr int64_t kMinPixelsPerThread = 256 * 1024;
-  const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+  // Asked once: the C library answers by reading a file every time.
+  static const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
   const int32_t bands = static_cast<int32_t>(
       std::clamp<int64_t>(pixels / kMinPixelsPerThread, 1, std::min<int64_t>(cores, rows)));
   if (bands <= 1) {

@@ -14,6 +14,11 @@ namespace platform {
 // True when ANYTURN_REFERENCE=1 asks for the reference versions (read at every call).
 bool UseReferencePath();
 
+// Whether the kernels may use instructions chosen at run time (AVX2), or keep to the
+// loops every x86-64 runs. On unless ANYTURN_NO_SIMD is set; tests compare both.
+bool SimdAllowed();
+void AllowSimd(bool allowed);
+
 // The parallelogram blit. Returns false, drawing nothing, for a zero-area parallelogram
 // or an empty source rectangle.
 bool PlgBltPixels(Bitmap& dst, const Point corners[3], const Bitmap& src, int32_t src_x,
@@ -33,9 +38,25 @@ void ReferenceBitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int
 void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst);
 void ReferenceDrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst);
 
+// Target pixels x in [left, right), y in [top, bottom).
+struct PixelRect {
+  int32_t left, top, right, bottom;
+};
+// The transformed draw over one area of the target only, giving there exactly the pixels
+// DrawTransformedPixels gives. It writes through RawRow and leaves whatever is pending on
+// the target alone: a bitmap uses it to work out an area of a draw it has deferred.
+void DrawTransformedArea(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area);
+
 // One target pixel of the transformed draw, exactly as the reference computes it.
 // `dst_to_src` is the inverse map; the fast version uses it for the picture's edges.
 void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src, int32_t x,
                         int32_t y);
+// The same, with the map's scales across the source's edges worked out once per draw.
+struct EdgeScale {
+  double gu, gv;  // source units per target pixel, across the u and v edges
+};
+EdgeScale EdgeScales(const Affine& dst_to_src);
+void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src,
+                        EdgeScale scale, int32_t x, int32_t y);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // The reference versions: one pixel at a time, in double precision, straight from the
 // rules in pixel_conventions.md. Slow on purpose; the fast versions are held to them.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,16 @@ bool UseReferencePath() {
   const char* value = std::getenv("ANYTURN_REFERENCE");
   return value != nullptr && std::strcmp(value, "1") == 0;
 }
+
+namespace {
+
+std::atomic<bool> simd_allowed{std::getenv("ANYTURN_NO_SIMD") == nullptr};
+
+}  // namespace
+
+bool SimdAllowed() { return simd_allowed.load(std::memory_order_relaxed); }
+
+void AllowSimd(bool allowed) { simd_allowed.store(allowed, std::memory_order_relaxed); }
 
 namespace {
 
@@ -87,10 +98,18 @@ double Coverage(double distance) { return std::clamp(distance + 0.5, 0.0, 1.0); 
 
 void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src, int32_t x,
                         int32_t y) {
+  ReferenceDrawPixel(target, src, dst_to_src, EdgeScales(dst_to_src), x, y);
+}
+
+EdgeScale EdgeScales(const Affine& dst_to_src) {
+  return {std::hypot(dst_to_src.a, dst_to_src.c), std::hypot(dst_to_src.b, dst_to_src.d)};
+}
+
+void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src,
+                        EdgeScale scale, int32_t x, int32_t y) {
   const double u = dst_to_src.X(x + 0.5, y + 0.5), v = dst_to_src.Y(x + 0.5, y + 0.5);
   // Distances to the source's edges, measured in target pixels.
-  const double gu = std::hypot(dst_to_src.a, dst_to_src.c);
-  const double gv = std::hypot(dst_to_src.b, dst_to_src.d);
+  const double gu = scale.gu, gv = scale.gv;
   const double w = src.width(), h = src.height();
   const double coverage =
       Coverage(u / gu) * Coverage((w - u) / gu) * Coverage(v / gv) * Coverage((h - v) / gv);

@@ -1,0 +1,235 @@
+// The fast paths against the slow ones: the vector loops against the one-pixel loops,
+// a clear folded into a draw against the clear made first, a deferred draw worked out
+// area by area against the whole draw, and large jobs split over the cores against the
+// reference.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "platform/pixel_ops.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using platform::Affine;
+using platform::Bitmap;
+using testing_support::FirstDifference;
+using testing_support::Photo;
+
+constexpr uint32_t kBack = 0xFF204060;
+
+Affine Turn(double degrees, double dx, double dy) {
+  const double r = degrees * std::numbers::pi / 180;
+  return {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), dx, dy};
+}
+
+// Premultiplied pixels whose alpha changes from pixel to pixel.
+Bitmap Translucent(int32_t width, int32_t height) {
+  Bitmap bitmap(width, height, 0);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t a = 40 + static_cast<uint32_t>(x * 7 + y * 13) % 216;
+      const uint32_t r = a * static_cast<uint32_t>(x % 256) / 255, g = a * static_cast<uint32_t>(y % 256) / 255;
+      bitmap.row(y)[x] = (a << 24) | (r << 16) | (g << 8) | (a / 2);
+    }
+  }
+  return bitmap;
+}
+
+struct DrawCase {
+  int32_t w, h;
+  double degrees;
+  bool translucent;
+};
+
+// Sizes from one pixel up to ones that split over the cores and into several bands.
+std::vector<DrawCase> DrawCases() {
+  std::vector<DrawCase> cases = {{1, 1, 30, false},    {1, 37, 45, true},    {37, 1, 300, false},
+                                 {2, 2, 1, true},      {13, 7, 91, false},   {333, 211, 30, true},
+                                 {701, 433, 359, false}, {640, 480, 177, false}};
+  std::mt19937 random(5);
+  for (int i = 0; i < 12; ++i) {
+    cases.push_back({std::uniform_int_distribution<int>(1, 90)(random),
+                     std::uniform_int_distribution<int>(1, 90)(random),
+                     static_cast<double>(std::uniform_int_distribution<int>(0, 359)(random)), i % 2 == 1});
+  }
+  return cases;
+}
+
+Bitmap Source(const DrawCase& c) { return c.translucent ? Translucent(c.w, c.h) : Photo(c.w, c.h, c.w + c.h); }
+
+// A target big enough for the turned picture, its centre on the target's centre.
+Affine Placed(const DrawCase& c, int32_t& tw, int32_t& th) {
+  tw = static_cast<int32_t>(std::hypot(c.w, c.h)) + 4;
+  th = tw;
+  const Affine turn = Turn(c.degrees, 0, 0);
+  const double cx = turn.X(c.w / 2.0, c.h / 2.0), cy = turn.Y(c.w / 2.0, c.h / 2.0);
+  return Turn(c.degrees, tw / 2.0 - cx, th / 2.0 - cy);
+}
+
+class SimdOff {
+ public:
+  SimdOff() { platform::AllowSimd(false); }
+  ~SimdOff() { platform::AllowSimd(true); }
+};
+
+TEST(FastDraw, VectorAndOnePixelLoopsAgreeBitForBit) {
+  for (const DrawCase& c : DrawCases()) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
+    int32_t tw = 0, th = 0;
+    const Affine map = Placed(c, tw, th);
+    const Bitmap source = Source(c);
+    Bitmap vector(tw, th, kBack), scalar(tw, th, kBack);
+    platform::DrawTransformedPixels(vector, source, map);
+    {
+      SimdOff off;
+      platform::DrawTransformedPixels(scalar, source, map);
+    }
+    EXPECT_EQ(FirstDifference(vector, scalar), "");
+  }
+}
+
+TEST(FastDraw, AClearFoldedIntoTheDrawEqualsTheClearMadeFirst) {
+  for (const DrawCase& c : DrawCases()) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
+    int32_t tw = 0, th = 0;
+    const Affine map = Placed(c, tw, th);
+    const Bitmap source = Source(c);
+    Bitmap folded(tw, th, 0xFF000000), first(tw, th, kBack);
+    folded.Fill(kBack);
+    ASSERT_TRUE(folded.HasPendingFill());
+    platform::DrawTransformedPixels(folded, source, map);
+    platform::DrawTransformedPixels(first, source, map);
+    EXPECT_FALSE(folded.HasPendingFill());
+    EXPECT_EQ(FirstDifference(folded, first), "");
+  }
+}
+
+TEST(FastDraw, LargeJobsOverSeveralCoresStayWithinTwoLevelsOfTheReference) {
+  for (const DrawCase& c : {DrawCase{701, 433, 30, false}, DrawCase{640, 480, 223, true}}) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
+    int32_t tw = 0, th = 0;
+    const Affine map = Placed(c, tw, th);
+    const Bitmap source = Source(c);
+    Bitmap fast(tw, th, kBack), reference(tw, th, kBack);
+    platform::DrawTransformedPixels(fast, source, map);
+    platform::ReferenceDrawTransformedPixels(reference, source, map);
+    EXPECT_LE(testing_support::MaxChannelDifference(fast, reference, [](int32_t, int32_t) { return true; }), 2);
+  }
+}
+
+// Right angles and copies at sizes that take the threads and the tiled, blocked loops:
+// the fast blit must equal the reference exactly, clipping included.
+TEST(FastBlit, LargeRightAnglesEqualTheReferenceExactly) {
+  const Bitmap source = testing_support::Numbered(611, 457);
+  const int32_t w = source.width(), h = source.height();
+  struct Corners {
+    const char* name;
+    platform::Point p[3];
+    int32_t tw, th;
+  };
+  const Corners table[] = {
+      {"90, covering", {{h, 0}, {h, w}, {0, 0}}, h, w},
+      {"180, covering", {{w - 1, h - 1}, {-1, h - 1}, {w - 1, -1}}, w, h},
+      {"270, larger target", {{0, w}, {0, 0}, {h, w}}, h + 2, w + 1},
+      {"copy, larger target", {{0, 0}, {w, 0}, {0, h}}, w + 3, h + 1},
+      {"90, clipped", {{h - 7, -5}, {h - 7, w - 5}, {-7, -5}}, h + 2, w + 1},
+      {"270, shifted", {{3, w + 2}, {3, 2}, {h + 3, w + 2}}, h + 2, w + 1},
+      {"mirror, clipped", {{w + 5, -3}, {5, -3}, {w + 5, h - 3}}, w, h},
+  };
+  for (const Corners& c : table) {
+    SCOPED_TRACE(c.name);
+    Bitmap fast(c.tw, c.th, 0xFF000000), reference(c.tw, c.th, kBack);
+    fast.Fill(kBack);  // a pending clear, which a copy covering the target may skip
+    EXPECT_EQ(platform::PlgBltPixels(fast, c.p, source, 0, 0, w, h),
+              platform::ReferencePlgBltPixels(reference, c.p, source, 0, 0, w, h));
+    EXPECT_EQ(FirstDifference(fast, reference), "");
+  }
+}
+
+// A deferred draw: each area worked out alone holds exactly the pixels of the whole draw,
+// however the areas overlap and in whatever order they are read.
+TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
+  std::mt19937 random(11);
+  for (const DrawCase& c : DrawCases()) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
+    int32_t tw = 0, th = 0;
+    const Affine map = Placed(c, tw, th);
+    const Bitmap source = Source(c);
+    Bitmap whole(tw, th, kBack);
+    platform::DrawTransformedPixels(whole, source, map);
+    Bitmap deferred(tw, th, 0);
+    deferred.Fill(kBack);
+    ASSERT_TRUE(deferred.DeferDraw(source, map));
+    for (int i = 0; i < 40; ++i) {
+      const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
+      const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
+      const int32_t side = std::uniform_int_distribution<int>(1, 7)(random);
+      deferred.SettleArea(x, y, side, side);
+      for (int32_t v = std::max(y, 0); v < std::min(y + side, th); ++v) {
+        for (int32_t u = std::max(x, 0); u < std::min(x + side, tw); ++u) {
+          ASSERT_EQ(deferred.RawRowConst(v)[u], whole.at(u, v)) << "at " << u << "," << v;
+        }
+      }
+    }
+    EXPECT_TRUE(deferred.HasPendingDraw());
+    EXPECT_EQ(FirstDifference(deferred, whole), "");  // reading it all finishes the draw
+    EXPECT_FALSE(deferred.HasPendingDraw());
+  }
+}
+
+// Whatever happens to the source first, the target shows the source as it was drawn.
+TEST(DeferredDraw, TheSourceChangingOrGoingAwayFirstFinishesTheDraw) {
+  const DrawCase c{57, 31, 30, false};
+  int32_t tw = 0, th = 0;
+  const Affine map = Placed(c, tw, th);
+  Bitmap expected(tw, th, kBack);
+  platform::DrawTransformedPixels(expected, Source(c), map);
+  struct Change {
+    const char* name;
+    void (*apply)(std::unique_ptr<Bitmap>& source);
+  };
+  const Change changes[] = {
+      {"written", [](std::unique_ptr<Bitmap>& s) { s->row(3)[4] = 0xFFFFFFFF; }},
+      {"cleared", [](std::unique_ptr<Bitmap>& s) { s->Fill(0xFF00FF00); }},
+      {"resized", [](std::unique_ptr<Bitmap>& s) { s->Resize(5, 5, 0xFF00FF00, "source"); }},
+      {"assigned", [](std::unique_ptr<Bitmap>& s) { *s = Bitmap(9, 9, 0xFFFF0000); }},
+      {"destroyed", [](std::unique_ptr<Bitmap>& s) { s.reset(); }},
+      {"drawn onto", [](std::unique_ptr<Bitmap>& s) {
+         platform::DrawTransformedPixels(*s, Bitmap(4, 4, 0xFFFFFFFF), Affine{});
+       }},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    auto source = std::make_unique<Bitmap>(Source(c));
+    Bitmap target(tw, th, 0);
+    target.Fill(kBack);
+    ASSERT_TRUE(target.DeferDraw(*source, map));
+    change.apply(source);
+    EXPECT_FALSE(target.HasPendingDraw());
+    EXPECT_EQ(FirstDifference(target, expected), "");
+  }
+}
+
+TEST(DeferredDraw, OnlyAfterAClearAndAClearDropsIt) {
+  const Bitmap source = Photo(20, 10);
+  Bitmap drawn(30, 30, kBack);
+  EXPECT_FALSE(drawn.DeferDraw(source, Turn(30, 10, 0)));  // nothing pending: draw now
+  EXPECT_FALSE(drawn.DeferDraw(drawn, Turn(30, 10, 0)));   // onto itself: never
+  drawn.Fill(kBack);
+  ASSERT_TRUE(drawn.DeferDraw(source, Turn(30, 10, 0)));
+  drawn.Fill(0xFF000000);
+  EXPECT_FALSE(drawn.HasPendingDraw());
+  EXPECT_EQ(FirstDifference(drawn, Bitmap(30, 30, 0xFF000000)), "");
+  // A copy takes the finished pixels and leaves the original's draw alone.
+  drawn.Fill(kBack);
+  ASSERT_TRUE(drawn.DeferDraw(source, Turn(30, 10, 0)));
+  const Bitmap copy = drawn;
+  Bitmap expected(30, 30, kBack);
+  platform::DrawTransformedPixels(expected, source, Turn(30, 10, 0));
+  EXPECT_EQ(FirstDifference(copy, expected), "");
+}
+
+}  // namespace
