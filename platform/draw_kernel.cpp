@@ -110,11 +110,15 @@ struct Job {
 
 // What one target row needs: the span the picture may touch, the covered span inside it
 // (empty when c_lo > c_hi) and the fixed-point source position at c_lo.
+// Left uninitialised by default: a band keeps an array of them on the stack.
 struct RowPlan {
-  int32_t touch_lo = 0, touch_hi = -1;
-  int32_t c_lo = 0, c_hi = -1;
-  int64_t u = 0, v = 0, du = 0, dv = 0;
+  int32_t touch_lo, touch_hi;
+  int32_t c_lo, c_hi;
+  int64_t u, v, du, dv;
 };
+
+// A row the picture does not touch.
+constexpr RowPlan kEmptyRow{0, -1, 0, -1, 0, 0, 0, 0};
 
 constexpr int64_t kHalfStep = int64_t{1} << 23;  // rounds a 32.32 value to the nearest 1/256
 
@@ -247,7 +251,7 @@ bool InCovered(int64_t u, int64_t v, const Bitmap& src) {
 }
 
 RowPlan Plan(const Job& job, int32_t y) {
-  RowPlan plan;
+  RowPlan plan = kEmptyRow;
   const Affine& inv = job.inv;
   const double w = job.src.width(), h = job.src.height();
   // u and v at the centre of pixel X of this row: p0 + dp * X.
@@ -309,7 +313,7 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   for (int32_t y = first; y < last; ++y) {
     uint32_t* out = job.dst.RawRow(y);
     const bool inside = y >= job.row_lo && y < job.row_hi;
-    const RowPlan plan = inside ? Plan(job, y) : RowPlan{};
+    const RowPlan plan = inside ? Plan(job, y) : kEmptyRow;
     plans[y - first] = plan;
     const bool any = plan.c_lo <= plan.c_hi;
     if (under.cleared) ClearAround(out, job.dst.width(), plan, under.colour);

@@ -118,12 +118,12 @@ void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_t
   const int32_t x0 = static_cast<int32_t>(std::floor(fx)), y0 = static_cast<int32_t>(std::floor(fy));
   const int32_t x1 = std::min(x0 + 1, src.width() - 1), y1 = std::min(y0 + 1, src.height() - 1);
   const double tx = fx - x0, ty = fy - y0;
+  const uint32_t p00 = src.at(x0, y0), p10 = src.at(x1, y0), p01 = src.at(x0, y1), p11 = src.at(x1, y1);
   double sample[4];
   for (int k = 0; k < 4; ++k) {
     const int shift = 8 * k;
-    sample[k] = (1 - ty) * ((1 - tx) * Channel(src.at(x0, y0), shift) +
-                            tx * Channel(src.at(x1, y0), shift)) +
-                ty * ((1 - tx) * Channel(src.at(x0, y1), shift) + tx * Channel(src.at(x1, y1), shift));
+    sample[k] = (1 - ty) * ((1 - tx) * Channel(p00, shift) + tx * Channel(p10, shift)) +
+                ty * ((1 - tx) * Channel(p01, shift) + tx * Channel(p11, shift));
   }
   const double keep = 1.0 - coverage * sample[3] / 255.0;
   uint32_t out = 0;
