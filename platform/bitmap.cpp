@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/memory.h"
 #include "platform/parallel.h"
 #include "platform/pixel_ops.h"
 
@@ -90,22 +91,42 @@ uint64_t Bitmap::ByteLimit() {
   return limit;
 }
 
+void Bitmap::CheckFits(int32_t width, int32_t height, const std::string& owner) const {
+  const uint64_t bytes = BytesFor(width, height);
+  const auto size = std::to_string(std::max(width, 0)) + " x " + std::to_string(std::max(height, 0));
+  const auto megabytes = [](uint64_t value) { return std::to_string((value + (1 << 20) - 1) >> 20); };
+  if (bytes > ByteLimit()) {
+    throw Error(ErrorNumber::kOutOfMemory,
+                "Out of memory: a picture surface of " + size + " pixels needs " + megabytes(bytes) +
+                    " MB, more than the " + megabytes(ByteLimit()) + " MB one surface may use",
+                owner);
+  }
+  // Growing allocates the new store while the old one still exists.
+  const uint64_t held = static_cast<uint64_t>(pixels_.capacity()) * sizeof(uint32_t);
+  if (bytes <= held) return;
+  const uint64_t headroom = MemoryHeadroom();
+  if (bytes > headroom) {
+    throw Error(ErrorNumber::kOutOfMemory,
+                "Out of memory: a picture surface of " + size + " pixels needs " + megabytes(bytes) +
+                    " MB, and this machine can give only " + std::to_string(headroom >> 20) + " MB more",
+                owner);
+  }
+}
+
+void Bitmap::Grow(size_t count) {
+  // Exactly what is asked: the vector's own growth would double a large store.
+  if (count > pixels_.capacity()) pixels_.reserve(count);
+  if (count > pixels_.size()) pixels_.resize(count);
+}
+
 void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::string& owner) {
   width = std::max(width, 0);
   height = std::max(height, 0);
-  const uint64_t bytes = BytesFor(width, height);
-  if (bytes > ByteLimit()) {
-    throw Error(ErrorNumber::kOutOfMemory,
-                "Out of memory: a picture surface of " + std::to_string(width) + " x " +
-                    std::to_string(height) + " pixels needs " +
-                    std::to_string(bytes / (1024 * 1024)) + " MB, more than the " +
-                    std::to_string(ByteLimit() / (1024 * 1024)) + " MB one surface may use",
-                owner);
-  }
+  CheckFits(width, height, owner);
   BeginWrite();
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (pending_ && pending_colour_ == fill) {  // still one colour: nothing to move
-    pixels_.resize(std::max(pixels_.size(), count));
+    Grow(count);
     width_ = width;
     height_ = height;
     return;
@@ -113,7 +134,7 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
   Settle();
   const int32_t keepW = std::min(width, width_), keepH = std::min(height, height_);
   if (width > width_) {
-    pixels_.resize(std::max(pixels_.size(), count));
+    Grow(count);
     // Rows move to higher addresses: walk bottom-up so no row is overwritten before it moves.
     for (int32_t y = keepH - 1; y >= 0; --y) {
       uint32_t* to = pixels_.data() + static_cast<size_t>(y) * width;
@@ -128,7 +149,7 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
       uint32_t* to = pixels_.data() + static_cast<size_t>(y) * width;
       std::fill(to + keepW, to + width, fill);
     }
-    pixels_.resize(std::max(pixels_.size(), count));
+    Grow(count);
   }
   std::fill(pixels_.data() + static_cast<size_t>(keepH) * width, pixels_.data() + count, fill);
   width_ = width;

@@ -52,6 +52,10 @@ class Bitmap {
   // back does not allocate. Raises the out-of-memory error, saying how much was needed,
   // before allocating anything when the size is beyond what the machine can hold.
   void Resize(int32_t width, int32_t height, uint32_t fill, const std::string& owner);
+  // Raises the out-of-memory error, naming `owner` and the megabytes needed, when this
+  // bitmap cannot take the size: beyond what one surface may use, or more than the
+  // machine (and the limits set on this process) can still give.
+  void CheckFits(int32_t width, int32_t height, const std::string& owner) const;
   // Every pixel becomes `pixel`. The fill is carried out when the pixels are next
   // accessed, so that a clear followed by a drawing call that covers the bitmap (or by
   // another clear) costs one pass over the memory instead of two.
@@ -98,6 +102,7 @@ class Bitmap {
   // Lets the bitmap whose pending draw reads this one carry it out.
   void ReleaseReader() const;
   void ForgetDraw();
+  void Grow(size_t count);
   void TakePixels(const Bitmap& other);
 
   int32_t width_ = 0;

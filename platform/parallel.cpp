@@ -1,6 +1,7 @@
 #include "platform/parallel.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -17,13 +18,18 @@ void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t,
     if (rows > 0) body(0, rows);
     return;
   }
+  auto first = [&](int32_t i) { return static_cast<int32_t>(int64_t{rows} * i / bands); };
   std::vector<std::thread> helpers;
   helpers.reserve(bands - 1);
-  for (int32_t i = 1; i < bands; ++i) {
-    helpers.emplace_back(body, static_cast<int32_t>(int64_t{rows} * i / bands),
-                         static_cast<int32_t>(int64_t{rows} * (i + 1) / bands));
+  int32_t i = 1;
+  try {
+    for (; i < bands; ++i) helpers.emplace_back(body, first(i), first(i + 1));
+  } catch (const std::system_error&) {
+    // No thread to be had (a process limit, or memory for its stack): this thread does
+    // the bands that found no helper, after its own.
   }
-  body(0, static_cast<int32_t>(rows / bands));
+  body(0, first(1));
+  for (int32_t rest = i; rest < bands; ++rest) body(first(rest), first(rest + 1));
   for (auto& helper : helpers) helper.join();
 }
 

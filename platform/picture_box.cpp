@@ -139,10 +139,7 @@ void PictureBox::SetOuterSizePixels(int32_t width, int32_t height) {
 
 void PictureBox::ValidateSize(int32_t width, int32_t height) const {
   const int32_t border = 2 * BorderPixels();
-  if (Bitmap::BytesFor(int64_t{width} - border, int64_t{height} - border) > Bitmap::ByteLimit()) {
-    Bitmap probe;  // raises the out-of-memory error with the numbers, allocating nothing
-    probe.Resize(width - border, height - border, 0, Name());
-  }
+  image_.CheckFits(width - border, height - border, Name());
 }
 
 void PictureBox::SizeChanged() {

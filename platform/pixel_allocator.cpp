@@ -13,9 +13,14 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 bool Large(std::size_t bytes) { return bytes >= kHugePage; }
 
+std::atomic<std::size_t> allocations{0};
+
 }  // namespace
 
+std::size_t PixelAllocations() { return allocations.load(std::memory_order_relaxed); }
+
 void* AllocatePixels(std::size_t bytes) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
   if (!Large(bytes)) return ::operator new(bytes);
   const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* memory = std::aligned_alloc(kHugePage, rounded);

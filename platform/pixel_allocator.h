@@ -5,12 +5,15 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <new>
 
 namespace platform {
 
 void* AllocatePixels(std::size_t bytes);
 void FreePixels(void* memory, std::size_t bytes) noexcept;
+// How many pixel stores have been allocated so far: steady turning allocates none.
+std::size_t PixelAllocations();
 
 template <typename T>
 struct PixelAllocator {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/pixel_allocator.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -142,6 +143,19 @@ TEST(FrmMain, TheProgramRefusesBadPicturesAndEnds) {
     EXPECT_NE(err.find(c.cause), std::string::npos) << c.what << ": " << err;
     EXPECT_NE(err.find(folder + "/test.jpg"), std::string::npos) << c.what << ": " << err;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Once the surfaces have held every turn, turning again reuses their memory.
+TEST(FrmMain, SteadyTurningAllocatesNoPixelMemory) {
+  auto form = testing_support::StartedWindow(testing_support::Photo(300, 200));
+  for (int value = 0; value <= 360; ++value) form->hsTurn.SetValue(value);
+  const size_t before = platform::PixelAllocations();
+  for (const int value : {30, 90, 1, 359, 180, 44, 46, 270, 133, 360, 45, 7}) form->hsTurn.SetValue(value);
+  EXPECT_EQ(platform::PixelAllocations(), before);
 }
 
 }  // namespace
