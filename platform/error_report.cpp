@@ -33,7 +33,11 @@ void SetFatalAction(FatalAction action) { Action() = action ? std::move(action) 
 
 void ReportFatal(const std::exception& error) {
   const std::string text = DescribeError(error);
-  std::fprintf(stderr, "anyturn: %s\n", text.c_str());
+  // The program's own name first: the window program and the renderer share this report.
+  const std::string program = QCoreApplication::instance() != nullptr
+                                  ? QCoreApplication::applicationName().toStdString()
+                                  : std::string("anyturn");
+  std::fprintf(stderr, "%s: %s\n", program.c_str(), text.c_str());
   std::fflush(stderr);
   // A box is modal and runs events; an error raised while it shows is reported on
   // standard error alone.

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <atomic>
 #include <new>
+#include <utility>
 
 namespace platform {
 
@@ -26,6 +27,16 @@ struct PixelAllocator {
     return static_cast<T*>(AllocatePixels(count * sizeof(T)));
   }
   void deallocate(T* memory, std::size_t count) noexcept { FreePixels(memory, count * sizeof(T)); }
+  // Growing leaves new pixels unwritten: the bitmap fills them (or keeps a fill pending)
+  // itself, and a surface that is never drawn in full never touches most of its pages.
+  template <typename U>
+  void construct(U* place) noexcept {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* place, Args&&... args) {
+    ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+  }
   template <typename U>
   bool operator==(const PixelAllocator<U>&) const noexcept {
     return true;
