@@ -58,5 +58,9 @@ struct EdgeScale {
 EdgeScale EdgeScales(const Affine& dst_to_src);
 void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src,
                         EdgeScale scale, int32_t x, int32_t y);
+// The fast path's twin of the above: the same pixel, bit for bit. `src` must have
+// nothing pending.
+void DrawEdgePixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src, EdgeScale scale,
+                   int32_t x, int32_t y);
 
 }  // namespace platform

@@ -120,6 +120,31 @@ TEST(FastDraw, LargeJobsOverSeveralCoresStayWithinTwoLevelsOfTheReference) {
   }
 }
 
+// The edge pixel's fast twin: every target pixel near and across a picture's edges, for
+// turned, scaled and mirrored maps, over opaque and translucent targets.
+TEST(FastDraw, EdgePixelsEqualTheReferencePixelBitForBit) {
+  std::mt19937 random(17);
+  const Affine maps[] = {Turn(30, 20, 3), Turn(1, 2, 2), Turn(211, 60, 50), Affine{0.37, 0, 0, 2.5, 4.5, 1.25},
+                         Affine{-1, 0, 0, 1, 40, 0}, Affine{0.8, 0.9, -1.1, 0.3, 30, 5}};
+  for (const Affine& map : maps) {
+    for (const bool translucent : {false, true}) {
+      const Bitmap source = translucent ? Translucent(23, 17) : Photo(23, 17);
+      const auto inverse = map.Inverse();
+      ASSERT_TRUE(inverse.has_value());
+      const platform::EdgeScale scale = platform::EdgeScales(*inverse);
+      for (int32_t y = -2; y < 64; ++y) {
+        for (int32_t x = -2; x < 64; ++x) {
+          const uint32_t under = translucent ? 0x80402010u : 0xFF000000u | static_cast<uint32_t>(random() & 0xFFFFFF);
+          uint32_t fast = under, reference = under;
+          platform::DrawEdgePixel(fast, source, *inverse, scale, x, y);
+          platform::ReferenceDrawPixel(reference, source, *inverse, scale, x, y);
+          ASSERT_EQ(fast, reference) << "at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 // Right angles and copies at sizes that take the threads and the tiled, blocked loops:
 // the fast blit must equal the reference exactly, clipping included.
 TEST(FastBlit, LargeRightAnglesEqualTheReferenceExactly) {
