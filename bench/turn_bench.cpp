@@ -38,18 +38,27 @@ QImage Photo(int width, int height) {
   return image;
 }
 
-// One started window per picture size, kept for the whole run.
+// The started window for the picture size being measured. One at a time, as in the
+// program: the engine finds its work surfaces through the main window.
+std::unique_ptr<app::frm_Main>& Current() {
+  static std::unique_ptr<app::frm_Main> window;
+  return window;
+}
+
 app::frm_Main& Window(int width, int height) {
   static QTemporaryDir dir;
-  static std::map<std::pair<int, int>, std::unique_ptr<app::frm_Main>> windows;
-  auto& slot = windows[{width, height}];
-  if (!slot) {
+  static std::pair<int, int> size;
+  std::unique_ptr<app::frm_Main>& window = Current();
+  if (!window || size != std::pair{width, height}) {
+    window.reset();
     const QString path = dir.path() + QString("/%1x%2.bmp").arg(width).arg(height);
     Photo(width, height).save(path, "BMP");
-    slot = std::make_unique<app::frm_Main>(path.toStdString());
-    slot->Form_Load();
+    window = std::make_unique<app::frm_Main>(path.toStdString());
+    window->Form_Load();
+    window->Show();  // as the program does: each event's DoEvents repaints what shows
+    size = {width, height};
   }
-  return *slot;
+  return *window;
 }
 
 void Sizes(benchmark::internal::Benchmark* b) { b->UseRealTime()->Unit(benchmark::kMillisecond); }
@@ -147,5 +156,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  Current().reset();  // windows go before the application object does
   return 0;
 }
