@@ -16,6 +16,8 @@ build-fuzz/tests/fuzz/anyturn_make_corpus build-fuzz/seeds
 mkdir -p build-fuzz/corpus
 cd build-fuzz
 # The program's reports of refused pictures go to standard error: closed (2) to keep
-# the log readable; the fuzzer's and the sanitizers' own reports still show.
-tests/fuzz/picture_fuzzer -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
+# the log readable; the fuzzer's and the sanitizers' own reports still show. A few
+# hundred bytes can describe a picture of a hundred megapixels, legitimately slow to
+# decode under the sanitizers: only a unit far slower than that counts as a hang.
+tests/fuzz/picture_fuzzer -max_total_time="$seconds" -timeout=180 -rss_limit_mb=4096 \
   -max_len=65536 -close_fd_mask=2 -print_final_stats=1 corpus seeds
