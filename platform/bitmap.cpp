@@ -26,15 +26,7 @@ Bitmap::Bitmap(int32_t width, int32_t height, uint32_t fill) { Resize(width, hei
 
 Bitmap::Bitmap(const Bitmap& other) { TakePixels(other); }
 
-Bitmap::Bitmap(Bitmap&& other) noexcept {
-  other.Settle();
-  other.ReleaseReader();
-  width_ = other.width_;
-  height_ = other.height_;
-  pixels_ = std::move(other.pixels_);
-  other.width_ = other.height_ = 0;
-  other.pixels_.clear();
-}
+Bitmap::Bitmap(Bitmap&& other) noexcept { StealPixels(other); }
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
   if (this != &other) {
@@ -49,14 +41,7 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
   if (this != &other) {
     BeginWrite();
     ForgetDraw();
-    other.Settle();
-    other.ReleaseReader();
-    width_ = other.width_;
-    height_ = other.height_;
-    pending_ = false;
-    pixels_ = std::move(other.pixels_);
-    other.width_ = other.height_ = 0;
-    other.pixels_.clear();
+    StealPixels(other);
   }
   return *this;
 }
@@ -64,6 +49,17 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
 Bitmap::~Bitmap() {
   ReleaseReader();
   ForgetDraw();
+}
+
+void Bitmap::StealPixels(Bitmap& other) {
+  other.Settle();
+  other.ReleaseReader();
+  width_ = other.width_;
+  height_ = other.height_;
+  pending_ = false;
+  pixels_ = std::move(other.pixels_);
+  other.width_ = other.height_ = 0;
+  other.pixels_.clear();
 }
 
 void Bitmap::TakePixels(const Bitmap& other) {
@@ -173,16 +169,12 @@ void Bitmap::Materialize() const {
   });
 }
 
-}  // namespace platform
-
-namespace platform {
-
 bool Bitmap::DeferDraw(const Bitmap& source, const Affine& to_target) {
   if (&source == this) return false;
   BeginWrite();  // a draw already waiting, or one reading this bitmap, goes first
   if (!pending_) return false;
   source.Settle();
-  if (source.reader_ != nullptr) source.reader_->Settle();
+  source.ReleaseReader();  // one reader at a time: an earlier one finishes now
   draw_source_ = &source;
   draw_map_ = to_target;
   source.reader_ = this;

@@ -104,6 +104,7 @@ class Bitmap {
   void ForgetDraw();
   void Grow(size_t count);
   void TakePixels(const Bitmap& other);
+  void StealPixels(Bitmap& other);
 
   int32_t width_ = 0;
   int32_t height_ = 0;

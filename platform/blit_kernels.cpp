@@ -77,7 +77,7 @@ void CopyOrMirror(Bitmap& dst, Point p1, int dx, int dy, const Bitmap& src, int3
   ForRowBands(static_cast<int32_t>(rows.count), rows.count * cols.count, [&](int32_t a, int32_t b) {
     for (int64_t m = rows.skip + a; m < rows.skip + b; ++m) {
       const uint32_t* from = src.RawRowConst(static_cast<int32_t>(src_y + m)) + src_x + cols.skip;
-      uint32_t* to = dst.row(static_cast<int32_t>(p1.y + dy * m)) + p1.x + dx * cols.skip;
+      uint32_t* to = dst.RawRow(static_cast<int32_t>(p1.y + dy * m)) + p1.x + dx * cols.skip;
       if (dx > 0) {
         std::memcpy(to, from, cols.count * sizeof(uint32_t));
       } else {

@@ -4,6 +4,7 @@
 // middle goes through a fixed-point bilinear loop.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -163,8 +164,8 @@ AVX2 inline __m256i SpreadX(__m256i wx) {
   return _mm256_blend_epi16(_mm256_sub_epi16(_mm256_set1_epi16(256), wx), wx, 0xF0);
 }
 
-// The same blend as Bilinear, four pixels at a time and bit for bit: the taps come from
-// two gathers of left/right pairs (top row, bottom row). Returns how many pixels it did
+// The same blend as Bilinear, four pixels at a time and bit for bit: the taps are loaded
+// as left/right pairs, four from the top row and four from the bottom. Returns how many pixels it did
 // (a multiple of four); the caller finishes the rest one pixel at a time.
 AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int32_t stride, uint32_t* out, int32_t count,
                              int64_t u, int64_t v, int64_t du, int64_t dv, const Under& under) {
@@ -218,6 +219,16 @@ bool HasAvx2() {
 
 }  // namespace
 
+namespace {
+
+std::atomic<bool> simd_allowed{std::getenv("ANYTURN_NO_SIMD") == nullptr};
+
+}  // namespace
+
+bool SimdAllowed() { return simd_allowed.load(std::memory_order_relaxed); }
+
+void AllowSimd(bool allowed) { simd_allowed.store(allowed, std::memory_order_relaxed); }
+
 // ReferenceDrawPixel's arithmetic step for step, so the results are the same bit for bit,
 // without its calls into the maths library: on x86-64 without SSE4.1, floor and
 // nearbyint are library calls, and the edge pixels of every row go through here.
@@ -268,7 +279,7 @@ void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t 
   const uint32_t* pixels = job.src.RawRowConst(0);
   const size_t stride = static_cast<size_t>(job.src.width());
 #if defined(__x86_64__)
-  // 32-bit gather indices reach every pixel of a source below 2^31 pixels.
+  // Its 32-bit pixel indices reach every pixel of a source below 2^31 pixels.
   if (HasAvx2() && uint64_t{stride} * job.src.height() < (uint64_t{1} << 31)) {
     const int32_t done = CoveredSpanAvx2(pixels, static_cast<int32_t>(stride), out + x0, x1 - x0 + 1, u, v, du, dv, under);
     x0 += done;
@@ -341,13 +352,13 @@ void ClearAround(uint32_t* out, int32_t width, const RowPlan& plan, uint32_t col
   std::fill(out + plan.c_hi + 1, out + width, colour);
 }
 
-// Rows [first, last): carry out a pending clear, draw the ragged ends of each row through
-// the reference pixel, and the covered middles in tiles of kTileWidth columns so that
-// the source pixels a tile reads stay in cache. A pending clear is written everywhere
-// but the covered middles, which the tiles write completely.
 // Rows in a band: at most kBand.
 constexpr int32_t kBand = 128;
 
+// Rows [first, last): carry out a pending clear, draw the ragged ends of each row through
+// the reference pixel's twin, and the covered middles in tiles of kTileWidth columns so
+// that the source pixels a tile reads stay in cache. A pending clear is written everywhere
+// but the covered middles, which the tiles write completely.
 void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   // Measured on 4000 x 3000 at 30 degrees: tall bands and wide tiles read each source
   // cache line fewer times than small square ones.
@@ -386,23 +397,23 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The draw over the target rows [area.top, area.bottom) and columns [area.left,
 // area.right). With `fold_clear`, the target's pending clear is carried out in the same
-// pass over every row of the area.
-void Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area, bool fold_clear) {
+// pass over every row of the area. Returns false, touching nothing, when there is nothing
+// to draw (an empty picture, target or area, or a map that collapses the plane).
+bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area, bool fold_clear) {
   const auto inv = src_to_dst.Inverse();
-  if (!inv || src.empty() || dst.empty() || area.left >= area.right || area.top >= area.bottom) return;
+  if (!inv || src.empty() || dst.empty() || area.left >= area.right || area.top >= area.bottom) return false;
   (void)src.data();  // carry out what is pending on the source before the threads read it
   // Fixed point holds positions up to 2^30; larger pictures take the exact path.
   if (src.width() >= (1 << 30) || src.height() >= (1 << 30)) {
+    const EdgeScale scale = EdgeScales(*inv);
     for (int32_t y = area.top; y < area.bottom; ++y) {
-      for (int32_t x = area.left; x < area.right; ++x) ReferenceDrawPixel(dst.RawRow(y)[x], src, *inv, x, y);
+      uint32_t* out = dst.RawRow(y);
+      if (fold_clear) std::fill(out + area.left, out + area.right, dst.PendingFill());
+      for (int32_t x = area.left; x < area.right; ++x) ReferenceDrawPixel(out[x], src, *inv, scale, x, y);
     }
-    return;
+    return true;
   }
   // Target rows the picture can reach: its corners' bounding box, a pixel wider.
   double y_lo = std::numeric_limits<double>::max(), y_hi = std::numeric_limits<double>::lowest();
@@ -429,13 +440,14 @@ void Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
                 area.right};
   const Under under{fold_clear, dst.PendingFill()};
   const int32_t first = fold_clear ? area.top : job.row_lo, last = fold_clear ? area.bottom : job.row_hi;
-  if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !fold_clear) return;
+  if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !fold_clear) return true;
   const int32_t bands = (last - first + kBand - 1) / kBand;
   ForRowBands(bands, int64_t{last - first} * (area.right - area.left), [&](int32_t a, int32_t b) {
     for (int32_t band = a; band < b; ++band) {
       DrawBand(job, first + band * kBand, std::min(last, first + (band + 1) * kBand), under);
     }
   });
+  return true;
 }
 
 }  // namespace
@@ -445,12 +457,11 @@ void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_
   // A clear still pending on the target is folded into this pass: each row is filled
   // just before it is drawn, while it is in cache.
   const bool clear = dst.HasPendingFill();
-  Draw(dst, src, src_to_dst, {0, 0, dst.width(), dst.height()}, clear);
-  if (clear && !dst.empty() && src_to_dst.Inverse() && !src.empty()) dst.DropPendingFill();
+  if (Draw(dst, src, src_to_dst, {0, 0, dst.width(), dst.height()}, clear) && clear) dst.DropPendingFill();
 }
 
 void DrawTransformedArea(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area) {
-  Draw(dst, src, src_to_dst, area, false);
+  (void)Draw(dst, src, src_to_dst, area, false);
 }
 
 }  // namespace platform

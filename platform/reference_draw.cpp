@@ -1,7 +1,6 @@
 // The reference versions: one pixel at a time, in double precision, straight from the
 // rules in pixel_conventions.md. Slow on purpose; the fast versions are held to them.
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,16 +13,6 @@ bool UseReferencePath() {
   const char* value = std::getenv("ANYTURN_REFERENCE");
   return value != nullptr && std::strcmp(value, "1") == 0;
 }
-
-namespace {
-
-std::atomic<bool> simd_allowed{std::getenv("ANYTURN_NO_SIMD") == nullptr};
-
-}  // namespace
-
-bool SimdAllowed() { return simd_allowed.load(std::memory_order_relaxed); }
-
-void AllowSimd(bool allowed) { simd_allowed.store(allowed, std::memory_order_relaxed); }
 
 namespace {
 
