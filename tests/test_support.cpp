@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <random>
 
 #include "platform/picture_box.h"
@@ -19,6 +21,11 @@ platform::Bitmap Numbered(int32_t width, int32_t height) {
     }
   }
   return bitmap;
+}
+
+platform::Affine Turn(double degrees, double dx, double dy) {
+  const double a = degrees * std::numbers::pi / 180.0;
+  return platform::Affine{std::cos(a), std::sin(a), -std::sin(a), std::cos(a), dx, dy};
 }
 
 platform::Bitmap Photo(int32_t width, int32_t height, uint32_t seed) {

@@ -21,6 +21,8 @@ platform::Bitmap Numbered(int32_t width, int32_t height);
 // A smooth colour gradient with a little fixed-seed noise, opaque.
 platform::Bitmap Photo(int32_t width, int32_t height, uint32_t seed = 1);
 platform::Picture AsPicture(platform::Bitmap bitmap);
+// A turn by `degrees` (clockwise on screen, y down), then a shift by (dx, dy).
+platform::Affine Turn(double degrees, double dx, double dy);
 
 // Writes a picture file (format from the file's suffix unless `format` is given) and
 // returns its path inside a fresh temporary folder.

@@ -15,13 +15,9 @@ using platform::Affine;
 using platform::Bitmap;
 using testing_support::FirstDifference;
 using testing_support::Photo;
+using testing_support::Turn;
 
 constexpr uint32_t kBack = 0xFF000000;
-
-Affine Turn(double degrees, double dx, double dy) {
-  const double a = degrees * std::numbers::pi / 180.0;
-  return Affine{std::cos(a), std::sin(a), -std::sin(a), std::cos(a), dx, dy};
-}
 
 TEST(DrawTransformed, ZeroDegreesShiftedByMinusOneIsAnExactCopy) {
   for (const auto& [w, h] : {std::pair{200, 100}, {1, 1}, {2, 3}, {37, 1}, {1, 29}}) {

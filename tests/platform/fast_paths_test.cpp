@@ -17,13 +17,9 @@ using platform::Affine;
 using platform::Bitmap;
 using testing_support::FirstDifference;
 using testing_support::Photo;
+using testing_support::Turn;
 
 constexpr uint32_t kBack = 0xFF204060;
-
-Affine Turn(double degrees, double dx, double dy) {
-  const double r = degrees * std::numbers::pi / 180;
-  return {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), dx, dy};
-}
 
 // Premultiplied pixels whose alpha changes from pixel to pixel.
 Bitmap Translucent(int32_t width, int32_t height) {
@@ -58,15 +54,24 @@ std::vector<DrawCase> DrawCases() {
   return cases;
 }
 
-Bitmap Source(const DrawCase& c) { return c.translucent ? Translucent(c.w, c.h) : Photo(c.w, c.h, c.w + c.h); }
+// One case made ready: its picture, and a square target big enough for the turned
+// picture, with the map that puts the picture's centre on the target's centre.
+struct Prepared {
+  explicit Prepared(const DrawCase& c)
+      : source(c.translucent ? Translucent(c.w, c.h) : Photo(c.w, c.h, c.w + c.h)),
+        tw(static_cast<int32_t>(std::hypot(c.w, c.h)) + 4),
+        th(tw) {
+    const Affine turn = Turn(c.degrees, 0, 0);
+    const double cx = turn.X(c.w / 2.0, c.h / 2.0), cy = turn.Y(c.w / 2.0, c.h / 2.0);
+    map = Turn(c.degrees, tw / 2.0 - cx, th / 2.0 - cy);
+  }
+  Bitmap source;
+  int32_t tw, th;
+  Affine map;
+};
 
-// A target big enough for the turned picture, its centre on the target's centre.
-Affine Placed(const DrawCase& c, int32_t& tw, int32_t& th) {
-  tw = static_cast<int32_t>(std::hypot(c.w, c.h)) + 4;
-  th = tw;
-  const Affine turn = Turn(c.degrees, 0, 0);
-  const double cx = turn.X(c.w / 2.0, c.h / 2.0), cy = turn.Y(c.w / 2.0, c.h / 2.0);
-  return Turn(c.degrees, tw / 2.0 - cx, th / 2.0 - cy);
+std::string Name(const DrawCase& c) {
+  return std::to_string(c.w) + "x" + std::to_string(c.h) + " at " + std::to_string(c.degrees);
 }
 
 class SimdOff {
@@ -77,10 +82,9 @@ class SimdOff {
 
 TEST(FastDraw, VectorAndOnePixelLoopsAgreeBitForBit) {
   for (const DrawCase& c : DrawCases()) {
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
-    int32_t tw = 0, th = 0;
-    const Affine map = Placed(c, tw, th);
-    const Bitmap source = Source(c);
+    SCOPED_TRACE(Name(c));
+    const Prepared prepared(c);
+    const auto& [source, tw, th, map] = prepared;
     Bitmap vector(tw, th, kBack), scalar(tw, th, kBack);
     platform::DrawTransformedPixels(vector, source, map);
     {
@@ -93,10 +97,9 @@ TEST(FastDraw, VectorAndOnePixelLoopsAgreeBitForBit) {
 
 TEST(FastDraw, AClearFoldedIntoTheDrawEqualsTheClearMadeFirst) {
   for (const DrawCase& c : DrawCases()) {
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
-    int32_t tw = 0, th = 0;
-    const Affine map = Placed(c, tw, th);
-    const Bitmap source = Source(c);
+    SCOPED_TRACE(Name(c));
+    const Prepared prepared(c);
+    const auto& [source, tw, th, map] = prepared;
     Bitmap folded(tw, th, 0xFF000000), first(tw, th, kBack);
     folded.Fill(kBack);
     ASSERT_TRUE(folded.HasPendingFill());
@@ -109,10 +112,9 @@ TEST(FastDraw, AClearFoldedIntoTheDrawEqualsTheClearMadeFirst) {
 
 TEST(FastDraw, LargeJobsOverSeveralCoresStayWithinTwoLevelsOfTheReference) {
   for (const DrawCase& c : {DrawCase{701, 433, 30, false}, DrawCase{640, 480, 223, true}}) {
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
-    int32_t tw = 0, th = 0;
-    const Affine map = Placed(c, tw, th);
-    const Bitmap source = Source(c);
+    SCOPED_TRACE(Name(c));
+    const Prepared prepared(c);
+    const auto& [source, tw, th, map] = prepared;
     Bitmap fast(tw, th, kBack), reference(tw, th, kBack);
     platform::DrawTransformedPixels(fast, source, map);
     platform::ReferenceDrawTransformedPixels(reference, source, map);
@@ -179,10 +181,9 @@ TEST(FastBlit, LargeRightAnglesEqualTheReferenceExactly) {
 TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
   std::mt19937 random(11);
   for (const DrawCase& c : DrawCases()) {
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.degrees);
-    int32_t tw = 0, th = 0;
-    const Affine map = Placed(c, tw, th);
-    const Bitmap source = Source(c);
+    SCOPED_TRACE(Name(c));
+    const Prepared prepared(c);
+    const auto& [source, tw, th, map] = prepared;
     Bitmap whole(tw, th, kBack);
     platform::DrawTransformedPixels(whole, source, map);
     Bitmap deferred(tw, th, 0);
@@ -207,11 +208,10 @@ TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
 
 // Whatever happens to the source first, the target shows the source as it was drawn.
 TEST(DeferredDraw, TheSourceChangingOrGoingAwayFirstFinishesTheDraw) {
-  const DrawCase c{57, 31, 30, false};
-  int32_t tw = 0, th = 0;
-  const Affine map = Placed(c, tw, th);
+  const Prepared prepared(DrawCase{57, 31, 30, false});
+  const auto& [original, tw, th, map] = prepared;
   Bitmap expected(tw, th, kBack);
-  platform::DrawTransformedPixels(expected, Source(c), map);
+  platform::DrawTransformedPixels(expected, original, map);
   struct Change {
     const char* name;
     void (*apply)(std::unique_ptr<Bitmap>& source);
@@ -228,7 +228,7 @@ TEST(DeferredDraw, TheSourceChangingOrGoingAwayFirstFinishesTheDraw) {
   };
   for (const Change& change : changes) {
     SCOPED_TRACE(change.name);
-    auto source = std::make_unique<Bitmap>(Source(c));
+    auto source = std::make_unique<Bitmap>(original);
     Bitmap target(tw, th, 0);
     target.Fill(kBack);
     ASSERT_TRUE(target.DeferDraw(*source, map));
