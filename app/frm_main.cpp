@@ -95,6 +95,8 @@ void frm_Main::TurnToBarValue() {
   platform::DoEvents();
 }
 
-void frm_Main::hsTurn_Scroll() { hsTurn_Change(); }
+void frm_Main::hsTurn_Scroll() {
+  hsTurn_Change();
+}
 
 }  // namespace app

@@ -31,7 +31,8 @@ QImage Photo(int width, int height) {
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
     for (int x = 0; x < width; ++x) {
-      const uint32_t r = (x * 240 / width + noise(random)) & 0xFF, g = (y * 240 / height + noise(random)) & 0xFF;
+      const uint32_t r = (x * 240 / width + noise(random)) & 0xFF,
+                     g = (y * 240 / height + noise(random)) & 0xFF;
       row[x] = 0xFF000000u | (r << 16) | (g << 8) | ((x + y) & 0xFF);
     }
   }
@@ -61,7 +62,9 @@ app::frm_Main& Window(int width, int height) {
   return *window;
 }
 
-void Sizes(benchmark::internal::Benchmark* b) { b->UseRealTime()->Unit(benchmark::kMillisecond); }
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->UseRealTime()->Unit(benchmark::kMillisecond);
+}
 
 void RegisterAll() {
   const std::pair<int, int> sizes[] = {{1920, 1080}, {4000, 3000}, {6000, 4000}};
@@ -72,16 +75,19 @@ void RegisterAll() {
       for (const int part : {w, h, a}) tail.append(1, '/').append(std::to_string(part));
       const auto name = [&](const char* prefix) { return std::string(prefix).append(tail); };
       const auto angle = static_cast<float>(a);
-      Sizes(benchmark::RegisterBenchmark(name("BM_hsTurn_Change").c_str(), [=](benchmark::State& state) {
-        app::frm_Main& form = Window(w, h);
-        form.hsTurn.SetValue(a);
-        for (auto _ : state) form.hsTurn.on_change();
-      }));
-      Sizes(benchmark::RegisterBenchmark(name("BM_AnyAngleTurn").c_str(), [=](benchmark::State& state) {
-        app::frm_Main& form = Window(w, h);
-        mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
-        for (auto _ : state) mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
-      }));
+      Sizes(benchmark::RegisterBenchmark(name("BM_hsTurn_Change").c_str(),
+                                         [=](benchmark::State& state) {
+                                           app::frm_Main& form = Window(w, h);
+                                           form.hsTurn.SetValue(a);
+                                           for (auto _ : state) form.hsTurn.on_change();
+                                         }));
+      Sizes(benchmark::RegisterBenchmark(name("BM_AnyAngleTurn").c_str(),
+                                         [=](benchmark::State& state) {
+                                           app::frm_Main& form = Window(w, h);
+                                           mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
+                                           for (auto _ : state)
+                                             mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
+                                         }));
       Sizes(benchmark::RegisterBenchmark(name("BM_GdipTurn").c_str(), [=](benchmark::State& state) {
         app::frm_Main& form = Window(w, h);
         int32_t x = 0, y = 0;
@@ -94,55 +100,68 @@ void RegisterAll() {
         for (auto _ : state) turn();
       }));
       if (a == 90 || a == 180) {
-        Sizes(benchmark::RegisterBenchmark(name("BM_PlgTurn").c_str(), [=](benchmark::State& state) {
-          app::frm_Main& form = Window(w, h);
-          mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
-          for (auto _ : state) mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
-        }));
+        Sizes(
+            benchmark::RegisterBenchmark(name("BM_PlgTurn").c_str(), [=](benchmark::State& state) {
+              app::frm_Main& form = Window(w, h);
+              mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
+              for (auto _ : state) mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
+            }));
       }
-      Sizes(benchmark::RegisterBenchmark(name("BM_Peer_QPainter").c_str(), [=](benchmark::State& state) {
-        const QImage source = Photo(w, h);
-        const double r = a * M_PI / 180;
-        const int tw = static_cast<int>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r))));
-        const int th = static_cast<int>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
-        QImage target(tw, th, QImage::Format_RGB32);
-        target.fill(Qt::black);
-        auto turn = [&] {
-          QPainter painter(&target);
-          painter.setRenderHint(QPainter::SmoothPixmapTransform);
-          painter.translate(tw / 2.0, th / 2.0);
-          painter.rotate(a);
-          painter.drawImage(QPointF(-w / 2.0, -h / 2.0), source);
-        };
-        turn();
-        for (auto _ : state) turn();
-      }));
+      Sizes(benchmark::RegisterBenchmark(
+          name("BM_Peer_QPainter").c_str(), [=](benchmark::State& state) {
+            const QImage source = Photo(w, h);
+            const double r = a * M_PI / 180;
+            const int tw =
+                static_cast<int>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r))));
+            const int th =
+                static_cast<int>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
+            QImage target(tw, th, QImage::Format_RGB32);
+            target.fill(Qt::black);
+            auto turn = [&] {
+              QPainter painter(&target);
+              painter.setRenderHint(QPainter::SmoothPixmapTransform);
+              painter.translate(tw / 2.0, th / 2.0);
+              painter.rotate(a);
+              painter.drawImage(QPointF(-w / 2.0, -h / 2.0), source);
+            };
+            turn();
+            for (auto _ : state) turn();
+          }));
 #ifdef ANYTURN_HAVE_OPENCV
-      Sizes(benchmark::RegisterBenchmark(name("BM_Peer_OpenCV").c_str(), [=](benchmark::State& state) {
-        const QImage image = Photo(w, h);
-        const cv::Mat source(h, w, CV_8UC4, const_cast<uchar*>(image.constBits()), image.bytesPerLine());
-        const double r = a * M_PI / 180;
-        const int tw = static_cast<int>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r))));
-        const int th = static_cast<int>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
-        cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(w / 2.0f, h / 2.0f), -a, 1.0);
-        m.at<double>(0, 2) += tw / 2.0 - w / 2.0;
-        m.at<double>(1, 2) += th / 2.0 - h / 2.0;
-        cv::Mat target(th, tw, CV_8UC4, cv::Scalar(0, 0, 0, 255));
-        cv::warpAffine(source, target, m, target.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        for (auto _ : state) cv::warpAffine(source, target, m, target.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-      }));
+      Sizes(benchmark::RegisterBenchmark(
+          name("BM_Peer_OpenCV").c_str(), [=](benchmark::State& state) {
+            const QImage image = Photo(w, h);
+            const cv::Mat source(h, w, CV_8UC4, const_cast<uchar*>(image.constBits()),
+                                 image.bytesPerLine());
+            const double r = a * M_PI / 180;
+            const int tw =
+                static_cast<int>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r))));
+            const int th =
+                static_cast<int>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
+            cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(w / 2.0f, h / 2.0f), -a, 1.0);
+            m.at<double>(0, 2) += tw / 2.0 - w / 2.0;
+            m.at<double>(1, 2) += th / 2.0 - h / 2.0;
+            cv::Mat target(th, tw, CV_8UC4, cv::Scalar(0, 0, 0, 255));
+            cv::warpAffine(source, target, m, target.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+            for (auto _ : state)
+              cv::warpAffine(source, target, m, target.size(), cv::INTER_LINEAR,
+                             cv::BORDER_CONSTANT);
+          }));
 #endif
-      Sizes(benchmark::RegisterBenchmark(name("BM_Floor_memcpy").c_str(), [=](benchmark::State& state) {
-        const double r = a * M_PI / 180;
-        const size_t out = static_cast<size_t>(std::ceil(w * std::abs(std::cos(r)) + h * std::abs(std::sin(r)))) *
-                           static_cast<size_t>(std::ceil(w * std::abs(std::sin(r)) + h * std::abs(std::cos(r))));
-        const size_t bytes = (static_cast<size_t>(w) * h + out) * 4;
-        std::vector<char> from(bytes, 1), to(bytes, 0);
-        for (auto _ : state) {
-          std::memcpy(to.data(), from.data(), bytes);
-          benchmark::DoNotOptimize(to.data());
-        }
-      }));
+      Sizes(benchmark::RegisterBenchmark(
+          name("BM_Floor_memcpy").c_str(), [=](benchmark::State& state) {
+            const double r = a * M_PI / 180;
+            const size_t out = static_cast<size_t>(std::ceil(w * std::abs(std::cos(r)) +
+                                                             h * std::abs(std::sin(r)))) *
+                               static_cast<size_t>(std::ceil(w * std::abs(std::sin(r)) +
+                                                             h * std::abs(std::cos(r))));
+            const size_t bytes = (static_cast<size_t>(w) * h + out) * 4;
+            std::vector<char> from(bytes, 1), to(bytes, 0);
+            for (auto _ : state) {
+              std::memcpy(to.data(), from.data(), bytes);
+              benchmark::DoNotOptimize(to.data());
+            }
+          }));
     }
   }
 }

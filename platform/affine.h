@@ -14,9 +14,9 @@ struct Affine {
 
   // `this` first, then `next`.
   Affine Then(const Affine& next) const {
-    return {next.a * a + next.c * b, next.b * a + next.d * b, next.a * c + next.c * d,
-            next.b * c + next.d * d, next.a * e + next.c * f + next.e,
-            next.b * e + next.d * f + next.f};
+    return {next.a * a + next.c * b,          next.b * a + next.d * b,
+            next.a * c + next.c * d,          next.b * c + next.d * d,
+            next.a * e + next.c * f + next.e, next.b * e + next.d * f + next.f};
   }
 
   // None when the map collapses the plane (zero determinant or not finite).

@@ -5,9 +5,13 @@
 
 namespace platform {
 
-std::string AppPath() { return QCoreApplication::applicationDirPath().toStdString(); }
+std::string AppPath() {
+  return QCoreApplication::applicationDirPath().toStdString();
+}
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 bool Headless() {
   const QString name = QGuiApplication::platformName();

@@ -22,11 +22,17 @@ OleColor OleColorFromPixel(uint32_t pixel) {
   return r | (g << 8) | (b << 16);
 }
 
-Bitmap::Bitmap(int32_t width, int32_t height, uint32_t fill) { Resize(width, height, fill, {}); }
+Bitmap::Bitmap(int32_t width, int32_t height, uint32_t fill) {
+  Resize(width, height, fill, {});
+}
 
-Bitmap::Bitmap(const Bitmap& other) { TakePixels(other); }
+Bitmap::Bitmap(const Bitmap& other) {
+  TakePixels(other);
+}
 
-Bitmap::Bitmap(Bitmap&& other) noexcept { StealPixels(other); }
+Bitmap::Bitmap(Bitmap&& other) noexcept {
+  StealPixels(other);
+}
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
   if (this != &other) {
@@ -67,8 +73,9 @@ void Bitmap::TakePixels(const Bitmap& other) {
   width_ = other.width_;
   height_ = other.height_;
   pending_ = false;
-  pixels_.assign(other.pixels_.begin(),
-                 other.pixels_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(width_) * height_));
+  pixels_.assign(
+      other.pixels_.begin(),
+      other.pixels_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(width_) * height_));
 }
 
 uint64_t Bitmap::BytesFor(int64_t width, int64_t height) {
@@ -89,12 +96,16 @@ uint64_t Bitmap::ByteLimit() {
 
 void Bitmap::CheckFits(int32_t width, int32_t height, const std::string& owner) const {
   const uint64_t bytes = BytesFor(width, height);
-  const auto size = std::to_string(std::max(width, 0)) + " x " + std::to_string(std::max(height, 0));
-  const auto megabytes = [](uint64_t value) { return std::to_string((value + (1 << 20) - 1) >> 20); };
+  const auto size =
+      std::to_string(std::max(width, 0)) + " x " + std::to_string(std::max(height, 0));
+  const auto megabytes = [](uint64_t value) {
+    return std::to_string((value + (1 << 20) - 1) >> 20);
+  };
   if (bytes > ByteLimit()) {
     throw Error(ErrorNumber::kOutOfMemory,
-                "Out of memory: a picture surface of " + size + " pixels needs " + megabytes(bytes) +
-                    " MB, more than the " + megabytes(ByteLimit()) + " MB one surface may use",
+                "Out of memory: a picture surface of " + size + " pixels needs " +
+                    megabytes(bytes) + " MB, more than the " + megabytes(ByteLimit()) +
+                    " MB one surface may use",
                 owner);
   }
   // Growing allocates the new store while the old one still exists.
@@ -103,8 +114,9 @@ void Bitmap::CheckFits(int32_t width, int32_t height, const std::string& owner) 
   const uint64_t headroom = MemoryHeadroom();
   if (bytes > headroom) {
     throw Error(ErrorNumber::kOutOfMemory,
-                "Out of memory: a picture surface of " + size + " pixels needs " + megabytes(bytes) +
-                    " MB, and this machine can give only " + std::to_string(headroom >> 20) + " MB more",
+                "Out of memory: a picture surface of " + size + " pixels needs " +
+                    megabytes(bytes) + " MB, and this machine can give only " +
+                    std::to_string(headroom >> 20) + " MB more",
                 owner);
   }
 }
@@ -165,7 +177,8 @@ void Bitmap::Materialize() const {
   const int32_t width = width_;
   const uint32_t colour = pending_colour_;
   ForRowBands(height_, int64_t{width_} * height_, [=](int32_t first, int32_t last) {
-    std::fill(pixels + static_cast<size_t>(first) * width, pixels + static_cast<size_t>(last) * width, colour);
+    std::fill(pixels + static_cast<size_t>(first) * width,
+              pixels + static_cast<size_t>(last) * width, colour);
   });
 }
 
@@ -219,8 +232,8 @@ void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) con
     std::fill(line + left, line + right, pending_colour_);
   }
   DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_,
-                      {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
-                       static_cast<int32_t>(bottom)});
+                      {static_cast<int32_t>(left), static_cast<int32_t>(top),
+                       static_cast<int32_t>(right), static_cast<int32_t>(bottom)});
 }
 
 }  // namespace platform

@@ -82,7 +82,9 @@ class Bitmap {
   uint32_t PendingFill() const { return pending_colour_; }
   uint32_t* RawRow(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
   // Rows of a bitmap known to have nothing pending, safe to read from several threads.
-  const uint32_t* RawRowConst(int32_t y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  const uint32_t* RawRowConst(int32_t y) const {
+    return pixels_.data() + static_cast<size_t>(y) * width_;
+  }
   void DropPendingFill() { pending_ = false; }
 
   // Bytes a bitmap of this size would take; the limit Resize enforces.

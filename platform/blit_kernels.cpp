@@ -96,7 +96,8 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
   auto range = [](int64_t at0, int64_t step, int64_t size, int64_t offset, int64_t src_limit,
                   int64_t dst_limit, int64_t& lo, int64_t& hi) {
     // index(X) = at0 + step * X must lie in [0, size) and offset + index in [0, src_limit).
-    const int64_t a = std::max<int64_t>(0, -offset), b = std::min<int64_t>(size, src_limit - offset);
+    const int64_t a = std::max<int64_t>(0, -offset),
+                  b = std::min<int64_t>(size, src_limit - offset);
     if (step > 0) {
       lo = a - at0;
       hi = b - at0;
@@ -133,7 +134,8 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
     for (int64_t y = y0; y + 4 <= y1; y += 4) {
       const int64_t first_col = std::min(col_of(y), col_of(y + 3));
       uint32_t* rows[4];
-      for (int j = 0; j < 4; ++j) rows[col_step > 0 ? j : 3 - j] = dst.RawRow(static_cast<int32_t>(y + j));
+      for (int j = 0; j < 4; ++j)
+        rows[col_step > 0 ? j : 3 - j] = dst.RawRow(static_cast<int32_t>(y + j));
       for (int64_t x = x0; x + 4 <= x1; x += 4) {
         __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_of(x) + first_col));
         __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_of(x + 1) + first_col));
@@ -158,17 +160,18 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
   // Square tiles keep both the rows read and the columns written in cache.
   constexpr int64_t kTile = 64;
   const int64_t tiles = (y_hi - y_lo + kTile - 1) / kTile;
-  ForRowBands(static_cast<int32_t>(tiles), (x_hi - x_lo) * (y_hi - y_lo), [&](int32_t a, int32_t b) {
-    for (int64_t y0 = y_lo + a * kTile; y0 < std::min(y_hi, y_lo + b * kTile); y0 += kTile) {
-      const int64_t y1 = std::min(y_hi, y0 + kTile), y4 = y0 + (y1 - y0) / 4 * 4;
-      for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
-        const int64_t x1 = std::min(x_hi, x0 + kTile), x4 = x0 + (x1 - x0) / 4 * 4;
-        by_blocks(x0, x4, y0, y4);
-        one_by_one(x4, x1, y0, y4);
-        one_by_one(x0, x1, y4, y1);
-      }
-    }
-  });
+  ForRowBands(
+      static_cast<int32_t>(tiles), (x_hi - x_lo) * (y_hi - y_lo), [&](int32_t a, int32_t b) {
+        for (int64_t y0 = y_lo + a * kTile; y0 < std::min(y_hi, y_lo + b * kTile); y0 += kTile) {
+          const int64_t y1 = std::min(y_hi, y0 + kTile), y4 = y0 + (y1 - y0) / 4 * 4;
+          for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
+            const int64_t x1 = std::min(x_hi, x0 + kTile), x4 = x0 + (x1 - x0) / 4 * 4;
+            by_blocks(x0, x4, y0, y4);
+            one_by_one(x4, x1, y0, y4);
+            one_by_one(x0, x1, y4, y1);
+          }
+        }
+      });
 }
 
 }  // namespace

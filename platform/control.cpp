@@ -30,13 +30,25 @@ float Control::FromPixels(int32_t pixels) const {
   return static_cast<float>(pixels * kTwipsPerPixel / TwipsPerUnit(container_.ScaleMode()));
 }
 
-float Control::Left() const { return FromPixels(left_); }
-float Control::Top() const { return FromPixels(top_); }
-float Control::Width() const { return FromPixels(width_); }
-float Control::Height() const { return FromPixels(height_); }
+float Control::Left() const {
+  return FromPixels(left_);
+}
+float Control::Top() const {
+  return FromPixels(top_);
+}
+float Control::Width() const {
+  return FromPixels(width_);
+}
+float Control::Height() const {
+  return FromPixels(height_);
+}
 
-void Control::SetLeft(float value) { SetGeometryPixels(ToPixels(value), top_, width_, height_); }
-void Control::SetTop(float value) { SetGeometryPixels(left_, ToPixels(value), width_, height_); }
+void Control::SetLeft(float value) {
+  SetGeometryPixels(ToPixels(value), top_, width_, height_);
+}
+void Control::SetTop(float value) {
+  SetGeometryPixels(left_, ToPixels(value), width_, height_);
+}
 void Control::SetWidth(float value) {
   SetGeometryPixels(left_, top_, SizeToPixels(value), height_);
 }

@@ -1,7 +1,7 @@
 #include "platform/controls.h"
 
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScrollBar>
 
 #include "platform/error.h"
@@ -39,7 +39,9 @@ Label::Label(std::string name, Form& container)
   label_->setAutoFillBackground(true);
 }
 
-std::string Label::Caption() const { return label_->text().toStdString(); }
+std::string Label::Caption() const {
+  return label_->text().toStdString();
+}
 void Label::SetCaption(const std::string& caption) {
   label_->setText(QString::fromStdString(caption));
 }
@@ -53,9 +55,8 @@ HScrollBar::HScrollBar(std::string name, Form& container)
   bar_->setInvertedControls(false);
   bar_->setRange(0, 32767);
   bar_->setValue(0);
-  QObject::connect(bar_, &QScrollBar::valueChanged, bar_, [this](int) {
-    Raise(bar_->isSliderDown() ? on_scroll : on_change);
-  });
+  QObject::connect(bar_, &QScrollBar::valueChanged, bar_,
+                   [this](int) { Raise(bar_->isSliderDown() ? on_scroll : on_change); });
   QObject::connect(bar_, &QScrollBar::sliderReleased, bar_, [this] { Raise(on_change); });
 }
 
@@ -63,24 +64,42 @@ void HScrollBar::Raise(const std::function<void()>& handler) const {
   if (handler) handler();
 }
 
-int HScrollBar::Value() const { return bar_->value(); }
+int HScrollBar::Value() const {
+  return bar_->value();
+}
 
 void HScrollBar::SetValue(int value) {
   if (value < bar_->minimum() || value > bar_->maximum()) {
-    throw Error(ErrorNumber::kInvalidPropertyValue,
-                "Invalid property value: " + std::to_string(value) + " is outside the range of " +
-                    Name());
+    throw Error(
+        ErrorNumber::kInvalidPropertyValue,
+        "Invalid property value: " + std::to_string(value) + " is outside the range of " + Name());
   }
   bar_->setValue(value);
 }
 
-int HScrollBar::Min() const { return bar_->minimum(); }
-int HScrollBar::Max() const { return bar_->maximum(); }
-void HScrollBar::SetMin(int value) { bar_->setMinimum(value); }
-void HScrollBar::SetMax(int value) { bar_->setMaximum(value); }
-int HScrollBar::SmallChange() const { return bar_->singleStep(); }
-int HScrollBar::LargeChange() const { return bar_->pageStep(); }
-void HScrollBar::SetSmallChange(int value) { bar_->setSingleStep(value); }
-void HScrollBar::SetLargeChange(int value) { bar_->setPageStep(value); }
+int HScrollBar::Min() const {
+  return bar_->minimum();
+}
+int HScrollBar::Max() const {
+  return bar_->maximum();
+}
+void HScrollBar::SetMin(int value) {
+  bar_->setMinimum(value);
+}
+void HScrollBar::SetMax(int value) {
+  bar_->setMaximum(value);
+}
+int HScrollBar::SmallChange() const {
+  return bar_->singleStep();
+}
+int HScrollBar::LargeChange() const {
+  return bar_->pageStep();
+}
+void HScrollBar::SetSmallChange(int value) {
+  bar_->setSingleStep(value);
+}
+void HScrollBar::SetLargeChange(int value) {
+  bar_->setPageStep(value);
+}
 
 }  // namespace platform

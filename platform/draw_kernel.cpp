@@ -42,14 +42,16 @@ bool SolveSpan(double p0, double dp, double lo, double hi, double& x_lo, double&
 inline uint32_t Bilinear(const uint32_t* top, const uint32_t* bottom, uint32_t wx, uint32_t wy) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i t = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top)), zero);
-  const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom)), zero);
+  const __m128i b =
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom)), zero);
   const __m128i half = _mm_set1_epi16(128);
   // Lanes 0-3: left pixel, 4-7: right pixel; each at most 255 * 256, so no carry.
   __m128i v = _mm_add_epi16(_mm_mullo_epi16(t, _mm_set1_epi16(static_cast<short>(256 - wy))),
                             _mm_mullo_epi16(b, _mm_set1_epi16(static_cast<short>(wy))));
   v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
-  __m128i h = _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(256 - wx))),
-                            _mm_mullo_epi16(_mm_srli_si128(v, 8), _mm_set1_epi16(static_cast<short>(wx))));
+  __m128i h =
+      _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(256 - wx))),
+                    _mm_mullo_epi16(_mm_srli_si128(v, 8), _mm_set1_epi16(static_cast<short>(wx))));
   h = _mm_srli_epi16(_mm_add_epi16(h, half), 8);
   return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(h, h)));
 }
@@ -102,10 +104,10 @@ inline uint32_t Over(uint32_t src, uint32_t dst) {
 struct Job {
   Bitmap& dst;
   const Bitmap& src;
-  Affine inv;        // target -> source
+  Affine inv;  // target -> source
   EdgeScale scale;
-  int32_t x_begin, x_end;  // columns the picture can reach: every row is planned in these
-  int32_t row_lo, row_hi;  // rows the picture can reach, inside the area drawn
+  int32_t x_begin, x_end;    // columns the picture can reach: every row is planned in these
+  int32_t row_lo, row_hi;    // rows the picture can reach, inside the area drawn
   int32_t area_lo, area_hi;  // the columns drawn; a plan does not depend on them
 };
 
@@ -143,8 +145,9 @@ AVX2 inline __m256i WeightsOfSecond(__m256i q) {
 // each lane's low 64 bits.
 AVX2 inline __m256i BlendPairs(__m256i top, __m256i bottom, __m256i wy, __m256i wx) {
   const __m256i round = _mm256_set1_epi16(128);
-  __m256i m = _mm256_add_epi16(_mm256_mullo_epi16(top, _mm256_sub_epi16(_mm256_set1_epi16(256), wy)),
-                               _mm256_mullo_epi16(bottom, wy));
+  __m256i m =
+      _mm256_add_epi16(_mm256_mullo_epi16(top, _mm256_sub_epi16(_mm256_set1_epi16(256), wy)),
+                       _mm256_mullo_epi16(bottom, wy));
   m = _mm256_srli_epi16(_mm256_add_epi16(m, round), 8);
   m = _mm256_mullo_epi16(m, wx);
   m = _mm256_add_epi16(m, _mm256_srli_si256(m, 8));
@@ -165,8 +168,8 @@ AVX2 inline __m256i SpreadX(__m256i wx) {
 }
 
 // The same blend as Bilinear, four pixels at a time and bit for bit: the taps are loaded
-// as left/right pairs, four from the top row and four from the bottom. Returns how many pixels it did
-// (a multiple of four); the caller finishes the rest one pixel at a time.
+// as left/right pairs, four from the top row and four from the bottom. Returns how many pixels it
+// did (a multiple of four); the caller finishes the rest one pixel at a time.
 AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int32_t stride, uint32_t* out, int32_t count,
                              int64_t u, int64_t v, int64_t du, int64_t dv, const Under& under) {
   __m256i qu = _mm256_set_epi64x(u + 3 * du, u + 2 * du, u + du, u);
@@ -182,19 +185,24 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int32_t stride, uint32_t* o
   for (; done + 4 <= count; done += 4) {
     // Invariant: qu, qv hold the rounded 32.32 positions of pixels done .. done + 3, each
     // with its four taps inside the source.
-    const __m256i u_int = _mm256_permutevar8x32_epi32(qu, high), v_int = _mm256_permutevar8x32_epi32(qv, high);
+    const __m256i u_int = _mm256_permutevar8x32_epi32(qu, high),
+                  v_int = _mm256_permutevar8x32_epi32(qv, high);
     const __m128i index = _mm_add_epi32(_mm_mullo_epi32(_mm256_castsi256_si128(v_int), row_stride),
                                         _mm256_castsi256_si128(u_int));
     // Four plain loads per row beat the gather instruction on the machines we measured.
     const int64_t i0 = _mm_cvtsi128_si32(index), i1 = _mm_extract_epi32(index, 1);
     const int64_t i2 = _mm_extract_epi32(index, 2), i3 = _mm_extract_epi32(index, 3);
-    const __m256i top = _mm256_set_epi64x(Pair(pixels, i3), Pair(pixels, i2), Pair(pixels, i1), Pair(pixels, i0));
-    const __m256i bottom = _mm256_set_epi64x(Pair(below, i3), Pair(below, i2), Pair(below, i1), Pair(below, i0));
+    const __m256i top =
+        _mm256_set_epi64x(Pair(pixels, i3), Pair(pixels, i2), Pair(pixels, i1), Pair(pixels, i0));
+    const __m256i bottom =
+        _mm256_set_epi64x(Pair(below, i3), Pair(below, i2), Pair(below, i1), Pair(below, i0));
     // Unpacking works per 128-bit lane: the low halves hold pixels 0 and 2, the high 1 and 3.
-    const __m256i h02 = BlendPairs(_mm256_unpacklo_epi8(top, zero), _mm256_unpacklo_epi8(bottom, zero),
-                                   WeightsOfFirst(qv), SpreadX(WeightsOfFirst(qu)));
-    const __m256i h13 = BlendPairs(_mm256_unpackhi_epi8(top, zero), _mm256_unpackhi_epi8(bottom, zero),
-                                   WeightsOfSecond(qv), SpreadX(WeightsOfSecond(qu)));
+    const __m256i h02 =
+        BlendPairs(_mm256_unpacklo_epi8(top, zero), _mm256_unpacklo_epi8(bottom, zero),
+                   WeightsOfFirst(qv), SpreadX(WeightsOfFirst(qu)));
+    const __m256i h13 =
+        BlendPairs(_mm256_unpackhi_epi8(top, zero), _mm256_unpackhi_epi8(bottom, zero),
+                   WeightsOfSecond(qv), SpreadX(WeightsOfSecond(qu)));
     const __m256i packed = _mm256_packus_epi16(_mm256_unpacklo_epi64(h02, h13), zero);
     const __m128i result = _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08));
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(result, 24), opaque)) == 0xFFFF) {
@@ -225,9 +233,13 @@ std::atomic<bool> simd_allowed{std::getenv("ANYTURN_NO_SIMD") == nullptr};
 
 }  // namespace
 
-bool SimdAllowed() { return simd_allowed.load(std::memory_order_relaxed); }
+bool SimdAllowed() {
+  return simd_allowed.load(std::memory_order_relaxed);
+}
 
-void AllowSimd(bool allowed) { simd_allowed.store(allowed, std::memory_order_relaxed); }
+void AllowSimd(bool allowed) {
+  simd_allowed.store(allowed, std::memory_order_relaxed);
+}
 
 // ReferenceDrawPixel's arithmetic step for step, so the results are the same bit for bit,
 // without its calls into the maths library: on x86-64 without SSE4.1, floor and
@@ -281,7 +293,8 @@ void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t 
 #if defined(__x86_64__)
   // Its 32-bit pixel indices reach every pixel of a source below 2^31 pixels.
   if (HasAvx2() && uint64_t{stride} * job.src.height() < (uint64_t{1} << 31)) {
-    const int32_t done = CoveredSpanAvx2(pixels, static_cast<int32_t>(stride), out + x0, x1 - x0 + 1, u, v, du, dv, under);
+    const int32_t done = CoveredSpanAvx2(pixels, static_cast<int32_t>(stride), out + x0,
+                                         x1 - x0 + 1, u, v, du, dv, under);
     x0 += done;
     u += du * done;
     v += dv * done;
@@ -296,9 +309,10 @@ void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t 
   }
 }
 
-
 // Fixed-point position of the bilinear origin (centre minus half a pixel) at X.
-int64_t Fixed(double p0, double dp, int32_t x) { return std::llround((p0 + dp * x - 0.5) * kOne); }
+int64_t Fixed(double p0, double dp, int32_t x) {
+  return std::llround((p0 + dp * x - 0.5) * kOne);
+}
 
 bool InCovered(int64_t u, int64_t v, const Bitmap& src) {
   const int64_t cu = (u + kHalfStep) >> 32, cv = (v + kHalfStep) >> 32;
@@ -320,7 +334,8 @@ RowPlan Plan(const Job& job, int32_t y) {
   // Pixels covered completely, with their bilinear footprint inside the source.
   const double mu = std::max(0.5, 0.5 * job.scale.gu), mv = std::max(0.5, 0.5 * job.scale.gv);
   double clo = plan.touch_lo, chi = plan.touch_hi;
-  if (w < 2 || h < 2 || !SolveSpan(u0, du, mu, w - mu, clo, chi) || !SolveSpan(v0, dv, mv, h - mv, clo, chi)) {
+  if (w < 2 || h < 2 || !SolveSpan(u0, du, mu, w - mu, clo, chi) ||
+      !SolveSpan(v0, dv, mv, h - mv, clo, chi)) {
     return plan;
   }
   int32_t c_lo = static_cast<int32_t>(std::ceil(clo)), c_hi = static_cast<int32_t>(std::floor(chi));
@@ -401,9 +416,11 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
 // area.right). With `fold_clear`, the target's pending clear is carried out in the same
 // pass over every row of the area. Returns false, touching nothing, when there is nothing
 // to draw (an empty picture, target or area, or a map that collapses the plane).
-bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area, bool fold_clear) {
+bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area,
+          bool fold_clear) {
   const auto inv = src_to_dst.Inverse();
-  if (!inv || src.empty() || dst.empty() || area.left >= area.right || area.top >= area.bottom) return false;
+  if (!inv || src.empty() || dst.empty() || area.left >= area.right || area.top >= area.bottom)
+    return false;
   (void)src.data();  // carry out what is pending on the source before the threads read it
   // Fixed point holds positions up to 2^30; larger pictures take the exact path.
   if (src.width() >= (1 << 30) || src.height() >= (1 << 30)) {
@@ -411,22 +428,26 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
     for (int32_t y = area.top; y < area.bottom; ++y) {
       uint32_t* out = dst.RawRow(y);
       if (fold_clear) std::fill(out + area.left, out + area.right, dst.PendingFill());
-      for (int32_t x = area.left; x < area.right; ++x) ReferenceDrawPixel(out[x], src, *inv, scale, x, y);
+      for (int32_t x = area.left; x < area.right; ++x)
+        ReferenceDrawPixel(out[x], src, *inv, scale, x, y);
     }
     return true;
   }
   // Target rows the picture can reach: its corners' bounding box, a pixel wider.
   double y_lo = std::numeric_limits<double>::max(), y_hi = std::numeric_limits<double>::lowest();
   double x_lo = y_lo, x_hi = y_hi;
-  for (const auto& [u, v] : {std::pair{0.0, 0.0}, {1.0 * src.width(), 0.0},
-                             {0.0, 1.0 * src.height()}, {1.0 * src.width(), 1.0 * src.height()}}) {
+  for (const auto& [u, v] : {std::pair{0.0, 0.0},
+                             {1.0 * src.width(), 0.0},
+                             {0.0, 1.0 * src.height()},
+                             {1.0 * src.width(), 1.0 * src.height()}}) {
     x_lo = std::min(x_lo, src_to_dst.X(u, v));
     x_hi = std::max(x_hi, src_to_dst.X(u, v));
     y_lo = std::min(y_lo, src_to_dst.Y(u, v));
     y_hi = std::max(y_hi, src_to_dst.Y(u, v));
   }
   auto clip = [](double value, int32_t lo, int32_t hi) {
-    return static_cast<int32_t>(std::clamp(value, static_cast<double>(lo), static_cast<double>(hi)));
+    return static_cast<int32_t>(
+        std::clamp(value, static_cast<double>(lo), static_cast<double>(hi)));
   };
   const Job job{dst,
                 src,
@@ -439,8 +460,10 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
                 area.left,
                 area.right};
   const Under under{fold_clear, dst.PendingFill()};
-  const int32_t first = fold_clear ? area.top : job.row_lo, last = fold_clear ? area.bottom : job.row_hi;
-  if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !fold_clear) return true;
+  const int32_t first = fold_clear ? area.top : job.row_lo,
+                last = fold_clear ? area.bottom : job.row_hi;
+  if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !fold_clear)
+    return true;
   const int32_t bands = (last - first + kBand - 1) / kBand;
   ForRowBands(bands, int64_t{last - first} * (area.right - area.left), [&](int32_t a, int32_t b) {
     for (int32_t band = a; band < b; ++band) {
@@ -457,7 +480,8 @@ void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_
   // A clear still pending on the target is folded into this pass: each row is filled
   // just before it is drawn, while it is in cache.
   const bool clear = dst.HasPendingFill();
-  if (Draw(dst, src, src_to_dst, {0, 0, dst.width(), dst.height()}, clear) && clear) dst.DropPendingFill();
+  if (Draw(dst, src, src_to_dst, {0, 0, dst.width(), dst.height()}, clear) && clear)
+    dst.DropPendingFill();
 }
 
 void DrawTransformedArea(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area) {

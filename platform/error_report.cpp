@@ -29,7 +29,9 @@ bool reporting = false;
 
 }  // namespace
 
-void SetFatalAction(FatalAction action) { Action() = action ? std::move(action) : EndProgram; }
+void SetFatalAction(FatalAction action) {
+  Action() = action ? std::move(action) : EndProgram;
+}
 
 void ReportFatal(const std::exception& error) {
   const std::string text = DescribeError(error);
@@ -44,7 +46,8 @@ void ReportFatal(const std::exception& error) {
   if (!reporting && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr &&
       !Headless()) {
     reporting = true;
-    QMessageBox::critical(nullptr, QCoreApplication::applicationName(), QString::fromStdString(text));
+    QMessageBox::critical(nullptr, QCoreApplication::applicationName(),
+                          QString::fromStdString(text));
     reporting = false;
   }
   Action()(text);

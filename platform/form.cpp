@@ -13,7 +13,9 @@ namespace {
 
 Form* main_form = nullptr;
 
-int Pixels(int twips) { return static_cast<int>(twips / kTwipsPerPixel); }
+int Pixels(int twips) {
+  return static_cast<int>(twips / kTwipsPerPixel);
+}
 
 }  // namespace
 
@@ -38,11 +40,14 @@ Form::~Form() {
 }
 
 Form& Form::Main() {
-  if (main_form == nullptr) throw Error(ErrorNumber::kObjectNotFound, "Object required: no main window");
+  if (main_form == nullptr)
+    throw Error(ErrorNumber::kObjectNotFound, "Object required: no main window");
   return *main_form;
 }
 
-std::string Form::Caption() const { return widget_->windowTitle().toStdString(); }
+std::string Form::Caption() const {
+  return widget_->windowTitle().toStdString();
+}
 
 void Form::SetScaleMode(int mode) {
   TwipsPerUnit(mode);  // raises for an unknown unit
@@ -83,8 +88,9 @@ void Form::Add(const ControlDescription& d) {
 
 void Form::ArrangeFocusAndStacking() {
   std::vector<Control*> by_tab = order_;
-  std::stable_sort(by_tab.begin(), by_tab.end(),
-                   [](const Control* a, const Control* b) { return a->TabIndex() < b->TabIndex(); });
+  std::stable_sort(by_tab.begin(), by_tab.end(), [](const Control* a, const Control* b) {
+    return a->TabIndex() < b->TabIndex();
+  });
   QWidget* previous = nullptr;
   for (Control* control : by_tab) {
     if (control->widget()->focusPolicy() == Qt::NoFocus) continue;
@@ -116,9 +122,15 @@ static T& As(Control& control, const std::string& form) {
   return *typed;
 }
 
-PictureBox& Form::PictureBoxNamed(std::string_view name) const { return As<PictureBox>(Named(name), name_); }
-HScrollBar& Form::ScrollBarNamed(std::string_view name) const { return As<HScrollBar>(Named(name), name_); }
-Label& Form::LabelNamed(std::string_view name) const { return As<Label>(Named(name), name_); }
+PictureBox& Form::PictureBoxNamed(std::string_view name) const {
+  return As<PictureBox>(Named(name), name_);
+}
+HScrollBar& Form::ScrollBarNamed(std::string_view name) const {
+  return As<HScrollBar>(Named(name), name_);
+}
+Label& Form::LabelNamed(std::string_view name) const {
+  return As<Label>(Named(name), name_);
+}
 
 void Form::Show() {
   widget_->show();
@@ -133,6 +145,8 @@ void Form::Show() {
   }
 }
 
-QWidget* Form::widget() const { return widget_.get(); }
+QWidget* Form::widget() const {
+  return widget_.get();
+}
 
 }  // namespace platform

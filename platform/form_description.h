@@ -27,8 +27,8 @@ struct FormDescription {
   std::string_view caption;  // UTF-8
   std::string_view link_topic;
   int client_left, client_top, client_width, client_height;  // twips
-  int start_up_position;  // 3: the system's default placement
-  int scale_mode;         // the window's own unit
+  int start_up_position;                                     // 3: the system's default placement
+  int scale_mode;                                            // the window's own unit
   std::vector<ControlDescription> controls;
 };
 

@@ -7,12 +7,13 @@
 
 namespace platform {
 
-BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_y,
-            int32_t width, int32_t height, HBITMAP mask, int32_t /*mask_x*/, int32_t /*mask_y*/) {
+BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_y, int32_t width,
+            int32_t height, HBITMAP mask, int32_t /*mask_x*/, int32_t /*mask_y*/) {
   bool drawn = false;
   if (dst != nullptr && src != nullptr && mask == nullptr) {
     drawn = UseReferencePath()
-                ? ReferencePlgBltPixels(dst->Pixels(), points, src->Pixels(), src_x, src_y, width, height)
+                ? ReferencePlgBltPixels(dst->Pixels(), points, src->Pixels(), src_x, src_y, width,
+                                        height)
                 : PlgBltPixels(dst->Pixels(), points, src->Pixels(), src_x, src_y, width, height);
     if (drawn) dst->PixelsChanged();
   }
@@ -20,8 +21,9 @@ BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_
     TraceRecord("PlgBlt")
         .Text("dst", dst ? dst->Name() : "")
         .Text("src", src ? src->Name() : "")
-        .Points("points", {{points[0].x, points[0].y}, {points[1].x, points[1].y},
-                           {points[2].x, points[2].y}})
+        .Points(
+            "points",
+            {{points[0].x, points[0].y}, {points[1].x, points[1].y}, {points[2].x, points[2].y}})
         .Numbers("srcRect", {src_x, src_y, width, height})
         .Bool("result", drawn)
         .Emit();
@@ -63,7 +65,8 @@ BOOL SetWindowPos(HWND window, HWND /*insert_after*/, int32_t /*x*/, int32_t /*y
         .Emit();
   }
   if (window == nullptr || (flags & SWP_NOMOVE) == 0) return 0;
-  if ((flags & SWP_NOSIZE) == 0) window->SetOuterSizePixels(std::max(width, 0), std::max(height, 0));
+  if ((flags & SWP_NOSIZE) == 0)
+    window->SetOuterSizePixels(std::max(width, 0), std::max(height, 0));
   return 1;
 }
 

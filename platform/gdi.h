@@ -20,8 +20,8 @@ inline constexpr uint32_t SWP_NOACTIVATE = 0x0010;
 // its upper-left, upper-right and lower-left corners land on points[0..2]. The mask is
 // not supported and must be null. Non-zero on success; zero, drawing nothing, for a
 // parallelogram of zero area, an empty rectangle or a mask.
-BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_y,
-            int32_t width, int32_t height, HBITMAP mask, int32_t mask_x, int32_t mask_y);
+BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_y, int32_t width,
+            int32_t height, HBITMAP mask, int32_t mask_x, int32_t mask_y);
 
 // Copies the rectangle (x, y, width, height) from `src` at (src_x, src_y) to `dst`, only
 // where both surfaces have pixels. Only SRCCOPY is supported; any other operation

@@ -15,7 +15,9 @@ namespace {
 
 constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
 
-uint64_t Left(uint64_t limit, uint64_t used) { return limit > used ? limit - used : 0; }
+uint64_t Left(uint64_t limit, uint64_t used) {
+  return limit > used ? limit - used : 0;
+}
 
 // "MemAvailable:  123456 kB" from /proc/meminfo: what can be had without swapping.
 uint64_t Available() {
@@ -26,7 +28,8 @@ uint64_t Available() {
     if (key == "MemAvailable:") return kilobytes * 1024;
   }
   const long pages = sysconf(_SC_AVPHYS_PAGES), page = sysconf(_SC_PAGE_SIZE);
-  return pages > 0 && page > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page) : kUnlimited;
+  return pages > 0 && page > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page)
+                               : kUnlimited;
 }
 
 // Fields of /proc/self/statm, in bytes: the address space and the data segment in use.

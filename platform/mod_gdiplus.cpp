@@ -36,20 +36,30 @@ GpStatus Traced(const char* call, GpStatus status) {
 
 GpStatus TracedOn(const char* call, platform::Surface* surface, GpStatus status) {
   if (Tracing()) {
-    TraceRecord(call).Text("surface", surface ? surface->Name() : "").Number("status", int64_t{status}).Emit();
+    TraceRecord(call)
+        .Text("surface", surface ? surface->Name() : "")
+        .Number("status", int64_t{status})
+        .Emit();
   }
   return status;
 }
 
 void Compose(GpGraphics* graphics, const Affine& step, MatrixOrder order) {
-  graphics->world = order == MatrixOrderAppend ? graphics->world.Then(step) : step.Then(graphics->world);
+  graphics->world =
+      order == MatrixOrderAppend ? graphics->world.Then(step) : step.Then(graphics->world);
 }
 
 }  // namespace
 
-FaultInjection& Faults() { return faults; }
-LiveObjects Live() { return live; }
-Affine WorldTransform(const GpGraphics* graphics) { return graphics->world; }
+FaultInjection& Faults() {
+  return faults;
+}
+LiveObjects Live() {
+  return live;
+}
+Affine WorldTransform(const GpGraphics* graphics) {
+  return graphics->world;
+}
 
 GpStatus GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, void* output) {
   GpStatus status = Ok;
@@ -131,7 +141,10 @@ GpStatus GdipRotateWorldTransform(GpGraphics* graphics, float angle, MatrixOrder
     }
   }
   if (Tracing()) {
-    TraceRecord("GdipRotateWorldTransform").Number("angle", angle).Number("order", int64_t{order}).Emit();
+    TraceRecord("GdipRotateWorldTransform")
+        .Number("angle", angle)
+        .Number("order", int64_t{order})
+        .Emit();
   }
   return status;
 }
@@ -157,8 +170,8 @@ GpStatus Draw(GpGraphics* graphics, GpImage* image, float x, float y, float widt
   Bitmap& target = graphics->target->Pixels();
   const Bitmap& source = image->surface->Pixels();
   if (source.empty() || width == 0 || height == 0) return Ok;  // nothing to draw
-  const Affine place{static_cast<double>(width) / source.width(), 0, 0,
-                    static_cast<double>(height) / source.height(), x, y};
+  const Affine place{static_cast<double>(width) / source.width(),   0, 0,
+                     static_cast<double>(height) / source.height(), x, y};
   const Affine to_target = place.Then(graphics->world);
   if (!to_target.Inverse()) return InvalidParameter;
   // A bitmap shares its surface's pixels; drawing a surface onto itself reads a copy.

@@ -14,8 +14,12 @@ int32_t HiMetricFromPixels(int32_t pixels) {
   return static_cast<int32_t>(std::lround(pixels * 2540.0 / 96.0));
 }
 
-int32_t Picture::Width() const { return HiMetricFromPixels(WidthPixels()); }
-int32_t Picture::Height() const { return HiMetricFromPixels(HeightPixels()); }
+int32_t Picture::Width() const {
+  return HiMetricFromPixels(WidthPixels());
+}
+int32_t Picture::Height() const {
+  return HiMetricFromPixels(HeightPixels());
+}
 
 namespace {
 
@@ -60,7 +64,8 @@ Picture LoadPicture(const std::string& path) {
   const QImage image = reader.read();
   if (image.isNull()) {
     if (reader.error() == QImageReader::FileNotFoundError) {
-      throw Error(ErrorNumber::kFileAccess, "Path/File access error: the file cannot be read", path);
+      throw Error(ErrorNumber::kFileAccess, "Path/File access error: the file cannot be read",
+                  path);
     }
     throw Error(ErrorNumber::kInvalidPicture,
                 "Invalid picture: " + reader.errorString().toStdString(), path);

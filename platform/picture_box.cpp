@@ -65,7 +65,8 @@ void PictureBox::SetAutoSize(bool value) {
 
 void PictureBox::SetBackColor(OleColor color) {
   back_color_ = color & 0x00FFFFFF;
-  if (Tracing()) TraceRecord("BackColor").Text("surface", Name()).Number("value", int64_t{back_color_}).Emit();
+  if (Tracing())
+    TraceRecord("BackColor").Text("surface", Name()).Number("value", int64_t{back_color_}).Emit();
   view_->update();
 }
 
@@ -127,13 +128,17 @@ ImageInfo PictureBox::Image() {
   return ImageInfo{HiMetricFromPixels(image_.width()), HiMetricFromPixels(image_.height()), this};
 }
 
-void PictureBox::PixelsChanged() { view_->update(); }
+void PictureBox::PixelsChanged() {
+  view_->update();
+}
 
 void PictureBox::SetOuterSizePixels(int32_t width, int32_t height) {
   // A window may refuse a size (its minimum and maximum bound it); callers read the size
   // it took.
-  width = std::clamp(width, view_->minimumWidth(), std::max(view_->minimumWidth(), view_->maximumWidth()));
-  height = std::clamp(height, view_->minimumHeight(), std::max(view_->minimumHeight(), view_->maximumHeight()));
+  width = std::clamp(width, view_->minimumWidth(),
+                     std::max(view_->minimumWidth(), view_->maximumWidth()));
+  height = std::clamp(height, view_->minimumHeight(),
+                      std::max(view_->minimumHeight(), view_->maximumHeight()));
   SetGeometryPixels(LeftPixels(), TopPixels(), width, height);
 }
 

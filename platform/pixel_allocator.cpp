@@ -11,13 +11,17 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-bool Large(std::size_t bytes) { return bytes >= kHugePage; }
+bool Large(std::size_t bytes) {
+  return bytes >= kHugePage;
+}
 
 std::atomic<std::size_t> allocations{0};
 
 }  // namespace
 
-std::size_t PixelAllocations() { return allocations.load(std::memory_order_relaxed); }
+std::size_t PixelAllocations() {
+  return allocations.load(std::memory_order_relaxed);
+}
 
 void* AllocatePixels(std::size_t bytes) {
   allocations.fetch_add(1, std::memory_order_relaxed);

@@ -4,8 +4,8 @@
 // blending itself.
 #pragma once
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 #include <new>
 #include <utility>
 

@@ -79,9 +79,13 @@ void ReferenceBitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int
 
 namespace {
 
-double Channel(uint32_t pixel, int shift) { return (pixel >> shift) & 0xFF; }
+double Channel(uint32_t pixel, int shift) {
+  return (pixel >> shift) & 0xFF;
+}
 
-double Coverage(double distance) { return std::clamp(distance + 0.5, 0.0, 1.0); }
+double Coverage(double distance) {
+  return std::clamp(distance + 0.5, 0.0, 1.0);
+}
 
 }  // namespace
 
@@ -104,10 +108,12 @@ void ReferenceDrawPixel(uint32_t& target, const Bitmap& src, const Affine& dst_t
       Coverage(u / gu) * Coverage((w - u) / gu) * Coverage(v / gv) * Coverage((h - v) / gv);
   if (!(coverage > 0.0)) return;
   const double fx = std::clamp(u - 0.5, 0.0, w - 1), fy = std::clamp(v - 0.5, 0.0, h - 1);
-  const int32_t x0 = static_cast<int32_t>(std::floor(fx)), y0 = static_cast<int32_t>(std::floor(fy));
+  const int32_t x0 = static_cast<int32_t>(std::floor(fx)),
+                y0 = static_cast<int32_t>(std::floor(fy));
   const int32_t x1 = std::min(x0 + 1, src.width() - 1), y1 = std::min(y0 + 1, src.height() - 1);
   const double tx = fx - x0, ty = fy - y0;
-  const uint32_t p00 = src.at(x0, y0), p10 = src.at(x1, y0), p01 = src.at(x0, y1), p11 = src.at(x1, y1);
+  const uint32_t p00 = src.at(x0, y0), p10 = src.at(x1, y0), p01 = src.at(x0, y1),
+                 p11 = src.at(x1, y1);
   double sample[4];
   for (int k = 0; k < 4; ++k) {
     const int shift = 8 * k;
@@ -127,7 +133,8 @@ void ReferenceDrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine
   const auto dst_to_src = src_to_dst.Inverse();
   if (!dst_to_src || src.empty()) return;
   for (int32_t y = 0; y < dst.height(); ++y) {
-    for (int32_t x = 0; x < dst.width(); ++x) ReferenceDrawPixel(dst.row(y)[x], src, *dst_to_src, x, y);
+    for (int32_t x = 0; x < dst.width(); ++x)
+      ReferenceDrawPixel(dst.row(y)[x], src, *dst_to_src, x, y);
   }
 }
 

@@ -20,7 +20,9 @@ double Divide(double numerator, double denominator) {
   return CheckFloat(numerator / denominator);
 }
 
-double Radians(Angle angle) { return Divide(CheckFloat(static_cast<double>(angle) * kPi7), 180.0); }
+double Radians(Angle angle) {
+  return Divide(CheckFloat(static_cast<double>(angle) * kPi7), 180.0);
+}
 
 int32_t Round32(double value) {
   CheckFloat(value);

@@ -27,7 +27,9 @@ int32_t Add32(int32_t a, int32_t b);
 int32_t Sub32(int32_t a, int32_t b);
 
 // Integer halving truncated toward zero (-3 halves to -1).
-constexpr int32_t Half(int32_t value) { return value / 2; }
+constexpr int32_t Half(int32_t value) {
+  return value / 2;
+}
 
 // Raises the floating-point error for NaN and the overflow error for an infinity;
 // returns the value otherwise. Loss of precision and underflow pass silently.

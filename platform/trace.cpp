@@ -10,7 +10,9 @@ namespace trace_detail {
 Tracer* active = nullptr;
 }
 
-void InstallTracer(Tracer* tracer) { trace_detail::active = tracer; }
+void InstallTracer(Tracer* tracer) {
+  trace_detail::active = tracer;
+}
 
 FileTracer::FileTracer(const std::string& path)
     : file_(path == "-" ? stdout : std::fopen(path.c_str(), "w")), owned_(path != "-") {
@@ -22,8 +24,10 @@ FileTracer::FileTracer(const std::string& path)
 }
 
 FileTracer::~FileTracer() {
-  if (owned_) std::fclose(file_);
-  else std::fflush(file_);
+  if (owned_)
+    std::fclose(file_);
+  else
+    std::fflush(file_);
 }
 
 void FileTracer::Record(const std::string& line) {

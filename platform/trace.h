@@ -38,7 +38,9 @@ class FileTracer : public Tracer {
 
 // Installs `tracer` (nullptr removes it). The caller keeps ownership.
 void InstallTracer(Tracer* tracer);
-inline bool Tracing() { return trace_detail::active != nullptr; }
+inline bool Tracing() {
+  return trace_detail::active != nullptr;
+}
 
 // Builds one record: TraceRecord("Cls").Text("surface", "pDes").Emit().
 class TraceRecord {
@@ -48,7 +50,8 @@ class TraceRecord {
   TraceRecord& Number(std::string_view key, int64_t value);
   TraceRecord& Number(std::string_view key, float value);
   TraceRecord& Bool(std::string_view key, bool value);
-  TraceRecord& Points(std::string_view key, std::initializer_list<std::pair<int32_t, int32_t>> points);
+  TraceRecord& Points(std::string_view key,
+                      std::initializer_list<std::pair<int32_t, int32_t>> points);
   TraceRecord& Numbers(std::string_view key, std::initializer_list<int64_t> values);
   void Emit();
 

@@ -34,7 +34,9 @@ platform::Bitmap Photo(int32_t width, int32_t height, uint32_t seed) {
   std::uniform_int_distribution<int> noise(-12, 12);
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < width; ++x) {
-      auto channel = [&](int base) { return static_cast<uint32_t>(std::clamp(base + noise(random), 0, 255)); };
+      auto channel = [&](int base) {
+        return static_cast<uint32_t>(std::clamp(base + noise(random), 0, 255));
+      };
       const uint32_t r = channel(x * 255 / std::max(width, 1));
       const uint32_t g = channel(y * 255 / std::max(height, 1));
       const uint32_t b = channel(128 + ((x + y) % 64) - 32);
@@ -56,7 +58,8 @@ std::string TempDir() {
   return sub.toStdString();
 }
 
-std::string WritePicture(const platform::Bitmap& bitmap, const std::string& name, const char* format) {
+std::string WritePicture(const platform::Bitmap& bitmap, const std::string& name,
+                         const char* format) {
   const std::string path = TempDir() + "/" + name;
   QImage image(bitmap.width(), bitmap.height(), QImage::Format_ARGB32_Premultiplied);
   for (int32_t y = 0; y < bitmap.height(); ++y) {
@@ -112,7 +115,9 @@ ReportCatcher::ReportCatcher() {
   platform::SetFatalAction([this](const std::string& report) { reports.push_back(report); });
 }
 
-ReportCatcher::~ReportCatcher() { platform::SetFatalAction(nullptr); }
+ReportCatcher::~ReportCatcher() {
+  platform::SetFatalAction(nullptr);
+}
 
 std::unique_ptr<app::frm_Main> StartedWindow(const platform::Bitmap& picture) {
   auto form = std::make_unique<app::frm_Main>(WritePicture(picture, "test.png"));

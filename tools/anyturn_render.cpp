@@ -119,15 +119,17 @@ void WritePng(const platform::Bitmap& image, const std::string& path) {
   if (image.empty()) {
     // A tiny picture turned can leave pDes with no pixels at all; PNG has no empty image.
     // The turn itself went well, so this is a note, not a failure.
-    std::fprintf(stderr, "anyturn-render: nothing written to %s: pDes is %d x %d pixels after the last turn\n",
-                 path.c_str(), image.width(), image.height());
+    std::fprintf(
+        stderr,
+        "anyturn-render: nothing written to %s: pDes is %d x %d pixels after the last turn\n",
+        path.c_str(), image.width(), image.height());
     return;
   }
   const QImage view(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
                     static_cast<qsizetype>(image.width()) * 4, QImage::Format_ARGB32_Premultiplied);
   if (!view.save(QString::fromStdString(path), "PNG")) {
-    throw platform::Error(platform::ErrorNumber::kFileAccess, "Path/File access error: cannot write the picture",
-                          path);
+    throw platform::Error(platform::ErrorNumber::kFileAccess,
+                          "Path/File access error: cannot write the picture", path);
   }
 }
 
@@ -165,7 +167,8 @@ int main(int argc, char** argv) {
   tracer.reset();
   platform::RunHandler([&] {
     if (options.out) WritePng(form.pDes.Pixels(), *options.out);
-    if (options.window && !form.widget()->grab().save(QString::fromStdString(*options.window), "PNG")) {
+    if (options.window &&
+        !form.widget()->grab().save(QString::fromStdString(*options.window), "PNG")) {
       throw platform::Error(platform::ErrorNumber::kFileAccess,
                             "Path/File access error: cannot write the picture", *options.window);
     }

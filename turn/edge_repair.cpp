@@ -62,10 +62,12 @@ void AnyAngleTurn(PictureBox& src, PictureBox& dst, Angle angle) {
   GdipTurn(p180, pTM, angle, scratchX, scratchY);
 
   const double c = std::cos(theta), s = std::sin(theta);
-  RepairEdge(dst, pTM, src.ScaleWidth(), margin,
-             [&](double j) { return XY{c * j + offX, s * j + offY}; });
-  RepairEdge(dst, pTM, src.ScaleHeight(), margin,
-             [&](double j) { return XY{-j * s + offX, j * c + offY}; });
+  RepairEdge(dst, pTM, src.ScaleWidth(), margin, [&](double j) {
+    return XY{c * j + offX, s * j + offY};
+  });
+  RepairEdge(dst, pTM, src.ScaleHeight(), margin, [&](double j) {
+    return XY{-j * s + offX, j * c + offY};
+  });
   pTM.Cls();
   p180.Cls();
 }

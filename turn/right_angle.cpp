@@ -46,9 +46,11 @@ Extremes Over(std::initializer_list<int32_t> values) {
 
 bool PlgTurn(const Scaler& scaler, PictureBox& src, PictureBox& dst, Angle angle) {
   const double theta = platform::Radians(angle);
-  const int32_t w = Round32(scaler.ScaleX(static_cast<float>(src.Image().Width), kHiMetric, kPixels));
+  const int32_t w =
+      Round32(scaler.ScaleX(static_cast<float>(src.Image().Width), kHiMetric, kPixels));
   // The height goes through the horizontal conversion too: both units are square.
-  const int32_t h = Round32(scaler.ScaleX(static_cast<float>(src.Image().Height), kHiMetric, kPixels));
+  const int32_t h =
+      Round32(scaler.ScaleX(static_cast<float>(src.Image().Height), kHiMetric, kPixels));
   const double s = std::sin(theta), c = std::cos(theta);
 
   // Turned about the lower-left corner (0, h), which stays in place.

@@ -84,8 +84,8 @@ bool GdipTurn(PictureBox& src, PictureBox& dst, Angle angle, int32_t& offX, int3
   if (GdipCreateFromHDC(dst.hDC(), &session.graphics) == Ok) {
     GdipCreateBitmapFromHBITMAP(src.Image().Handle, nullptr, &session.bitmap);
     GdipRotateWorldTransform(session.graphics, angle, MatrixOrderAppend);
-    GdipTranslateWorldTransform(session.graphics, static_cast<float>(offX), static_cast<float>(offY),
-                                MatrixOrderAppend);
+    GdipTranslateWorldTransform(session.graphics, static_cast<float>(offX),
+                                static_cast<float>(offY), MatrixOrderAppend);
     drawStatus = GdipDrawImageRect(session.graphics, session.bitmap, 0.0f, 0.0f,
                                    static_cast<float>(srcW), static_cast<float>(srcH));
     GdipDisposeImage(session.bitmap);

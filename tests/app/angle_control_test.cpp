@@ -92,9 +92,14 @@ TEST_F(AngleControl, KeysArrowsAndTroughClicksRaiseChange) {
       {"PageUp", [&] { QTest::keyClick(bar, Qt::Key_PageUp); }, 349},
       {"PageDown", [&] { QTest::keyClick(bar, Qt::Key_PageDown); }, 359},
       {"Home", [&] { QTest::keyClick(bar, Qt::Key_Home); }, 0},
-      {"right arrow", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, Centre(QStyle::SC_ScrollBarAddLine)); }, 1},
-      {"trough", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, Centre(QStyle::SC_ScrollBarAddPage)); }, 11},
-      {"left arrow", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, Centre(QStyle::SC_ScrollBarSubLine)); }, 10},
+      {"right arrow",
+       [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, Centre(QStyle::SC_ScrollBarAddLine)); }, 1},
+      {"trough",
+       [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, Centre(QStyle::SC_ScrollBarAddPage)); },
+       11},
+      {"left arrow",
+       [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, Centre(QStyle::SC_ScrollBarSubLine)); },
+       10},
   };
   for (const auto& c : cases) {
     events_.clear();
@@ -151,7 +156,8 @@ TEST_F(AngleControl, AnErrorInATurnIsReportedOnceAndTheLabelAlreadyShowsTheValue
   form_->pSrc.SetOuterSizePixels(0, 0);  // the world-transform turn refuses this picture
   form_->hsTurn.SetValue(30);
   ASSERT_EQ(catcher.reports.size(), 1u);
-  EXPECT_NE(catcher.reports[0].find("Invalid property value"), std::string::npos) << catcher.reports[0];
+  EXPECT_NE(catcher.reports[0].find("Invalid property value"), std::string::npos)
+      << catcher.reports[0];
   EXPECT_EQ(form_->lblAngle.Caption(), "30");
 }
 

@@ -63,8 +63,8 @@ TEST(FrmMain, StartUpLeavesTheSurfacesAsTheEngineNeedsThem) {
   const Bitmap picture = testing_support::Photo(64, 48);
   const auto form = testing_support::StartedWindow(picture);
   EXPECT_EQ(form->ScaleMode(), 3);
-  const SurfaceState states[] = {{"pSrc", true, false}, {"pDes", false, true},
-                                 {"pTM", false, false}, {"p180", false, false}};
+  const SurfaceState states[] = {
+      {"pSrc", true, false}, {"pDes", false, true}, {"pTM", false, false}, {"p180", false, false}};
   for (const auto& s : states) {
     const platform::PictureBox& box = form->PictureBoxNamed(s.name);
     EXPECT_EQ(box.ScaleMode(), 3) << s.name;
@@ -154,7 +154,8 @@ TEST(FrmMain, SteadyTurningAllocatesNoPixelMemory) {
   auto form = testing_support::StartedWindow(testing_support::Photo(300, 200));
   for (int value = 0; value <= 360; ++value) form->hsTurn.SetValue(value);
   const size_t before = platform::PixelAllocations();
-  for (const int value : {30, 90, 1, 359, 180, 44, 46, 270, 133, 360, 45, 7}) form->hsTurn.SetValue(value);
+  for (const int value : {30, 90, 1, 359, 180, 44, 46, 270, 133, 360, 45, 7})
+    form->hsTurn.SetValue(value);
   EXPECT_EQ(platform::PixelAllocations(), before);
 }
 

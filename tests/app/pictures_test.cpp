@@ -4,6 +4,7 @@
 // naming the file and the cause and exit status 1. Every picture is made here.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QColorSpace>
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,6 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <unistd.h>
 
 #include "tests/test_support.h"
 
@@ -28,10 +28,11 @@ QImage Quarters(int width, int height) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const bool right = x >= width / 2, bottom = y >= height / 2;
-      image.setPixel(x, y, !right && !bottom ? qRgb(220, 20, 20)
-                           : right && !bottom ? qRgb(20, 200, 20)
-                           : !right         ? qRgb(20, 20, 220)
-                                            : qRgb(250, 250, 250));
+      image.setPixel(x, y,
+                     !right && !bottom  ? qRgb(220, 20, 20)
+                     : right && !bottom ? qRgb(20, 200, 20)
+                     : !right           ? qRgb(20, 20, 220)
+                                        : qRgb(250, 250, 250));
     }
   }
   return image;
@@ -41,13 +42,17 @@ QImage Quarters(int width, int height) {
 // codes never grow past 9 bits: a valid if uncompressed file.
 QByteArray Gif(const QImage& indexed) {
   QByteArray out("GIF89a");
-  auto word = [&](int v) { out.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8)); };
+  auto word = [&](int v) {
+    out.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8));
+  };
   word(indexed.width());
   word(indexed.height());
   out.append(static_cast<char>(0xF7)).append('\0').append('\0');  // 256-colour global table
   for (int i = 0; i < 256; ++i) {
     const QRgb c = i < indexed.colorCount() ? indexed.color(i) : 0;
-    out.append(static_cast<char>(qRed(c))).append(static_cast<char>(qGreen(c))).append(static_cast<char>(qBlue(c)));
+    out.append(static_cast<char>(qRed(c)))
+        .append(static_cast<char>(qGreen(c)))
+        .append(static_cast<char>(qBlue(c)));
   }
   out.append(',');
   word(0);
@@ -60,7 +65,8 @@ QByteArray Gif(const QImage& indexed) {
   int count = 0;
   auto put = [&](int code) {
     bits |= static_cast<uint32_t>(code) << count;
-    for (count += 9; count >= 8; count -= 8, bits >>= 8) codes.append(static_cast<char>(bits & 0xFF));
+    for (count += 9; count >= 8; count -= 8, bits >>= 8)
+      codes.append(static_cast<char>(bits & 0xFF));
   };
   int since_clear = 254;
   for (int y = 0; y < indexed.height(); ++y) {
@@ -92,14 +98,17 @@ uint32_t Crc32(const QByteArray& bytes) {
   return ~crc;
 }
 
-QImage Indexed(const QImage& image) { return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither); }
+QImage Indexed(const QImage& image) {
+  return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+}
 
 struct Outcome {
   int exit_code = -1;
   std::string out, err;
 };
 
-Outcome RunProgram(const QString& program, const QStringList& arguments, const QStringList& prefix = {}) {
+Outcome RunProgram(const QString& program, const QStringList& arguments,
+                   const QStringList& prefix = {}) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -115,7 +124,8 @@ Outcome RunProgram(const QString& program, const QStringList& arguments, const Q
     return {-1, "", "timed out"};
   }
   return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
-          process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+          process.readAllStandardOutput().toStdString(),
+          process.readAllStandardError().toStdString()};
 }
 
 // A folder holding a copy of the window program and, once a case has made it, test.jpg.
@@ -124,14 +134,14 @@ class Folder {
   Folder() {
     dir_.setAutoRemove(true);
     QFile::copy(ANYTURN_BINARY, program());
-    QFile(program()).setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::ExeOther | QFile::ReadOther |
-                                    QFile::ExeGroup | QFile::ReadGroup);
+    QFile(program()).setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::ExeOther |
+                                    QFile::ReadOther | QFile::ExeGroup | QFile::ReadGroup);
     // Readable by the unprivileged user one case runs as.
-    std::filesystem::permissions(dir_.path().toStdString(), std::filesystem::perms::owner_all |
-                                                                std::filesystem::perms::group_read |
-                                                                std::filesystem::perms::group_exec |
-                                                                std::filesystem::perms::others_read |
-                                                                std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        dir_.path().toStdString(),
+        std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+            std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+            std::filesystem::perms::others_exec);
   }
   QString program() const { return dir_.filePath("anyturn"); }
   std::string picture() const { return dir_.filePath("test.jpg").toStdString(); }
@@ -146,10 +156,10 @@ struct Case {
   // For a picture that must load: checks the turn at 0 degrees (the picture itself as
   // the window shows it) and at 30. Empty for one that must be refused.
   std::function<void(const QImage& at0, const QImage& at30)> check;
-  int error = 0;                 // Run-time error number of the report when refused
-  const char* cause = nullptr;   // and words of its cause
-  bool unprivileged = false;     // run as an unprivileged user (root reads everything)
-  QStringList limit = {};        // a command that limits the process, e.g. prlimit
+  int error = 0;                // Run-time error number of the report when refused
+  const char* cause = nullptr;  // and words of its cause
+  bool unprivileged = false;    // run as an unprivileged user (root reads everything)
+  QStringList limit = {};       // a command that limits the process, e.g. prlimit
 };
 
 void Save(const QImage& image, const std::string& path, const char* format, int quality = 95) {
@@ -170,17 +180,20 @@ QByteArray ReadBytes(const QString& path) {
 }
 
 int Distance(QRgb a, QRgb b) {
-  return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+  return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                   std::abs(qBlue(a) - qBlue(b))});
 }
 
 // Quarters(w, h) shown upright: each quarter's centre within `tolerance` of its colour.
 void ExpectQuarters(const QImage& image, int tolerance) {
   const QImage expected = Quarters(image.width(), image.height());
-  for (const QPoint p : {QPoint(image.width() / 4, image.height() / 4), QPoint(3 * image.width() / 4, image.height() / 4),
+  for (const QPoint p : {QPoint(image.width() / 4, image.height() / 4),
+                         QPoint(3 * image.width() / 4, image.height() / 4),
                          QPoint(image.width() / 4, 3 * image.height() / 4),
                          QPoint(3 * image.width() / 4, 3 * image.height() / 4)}) {
     EXPECT_LE(Distance(image.pixel(p), expected.pixel(p)), tolerance)
-        << "at " << p.x() << "," << p.y() << ": " << std::hex << image.pixel(p) << " for " << expected.pixel(p);
+        << "at " << p.x() << "," << p.y() << ": " << std::hex << image.pixel(p) << " for "
+        << expected.pixel(p);
   }
 }
 
@@ -195,18 +208,23 @@ void ExpectTurnedSize(const QImage& at30, int w, int h) {
 
 void ExpectExactly(const QImage& at0, const QImage& original) {
   ASSERT_EQ(at0.size(), original.size());
-  const QImage a = at0.convertToFormat(QImage::Format_RGB32), b = original.convertToFormat(QImage::Format_RGB32);
+  const QImage a = at0.convertToFormat(QImage::Format_RGB32),
+               b = original.convertToFormat(QImage::Format_RGB32);
   for (int y = 0; y < a.height(); ++y) {
-    for (int x = 0; x < a.width(); ++x) ASSERT_EQ(a.pixel(x, y), b.pixel(x, y)) << "at " << x << "," << y;
+    for (int x = 0; x < a.width(); ++x)
+      ASSERT_EQ(a.pixel(x, y), b.pixel(x, y)) << "at " << x << "," << y;
   }
 }
 
 // The picture that orientation tag `t` asks to show: mirrored or flipped first, then
 // turned a quarter clockwise, as every viewer applies the tag.
 QImage Oriented(const QImage& image, QImageIOHandler::Transformations t) {
-  if (t == QImageIOHandler::TransformationRotate270) return image.transformed(QTransform(0, -1, 1, 0, 0, 0));
-  QImage out = image.mirrored(t & QImageIOHandler::TransformationMirror, t & QImageIOHandler::TransformationFlip);
-  if (t & QImageIOHandler::TransformationRotate90) out = out.transformed(QTransform(0, 1, -1, 0, 0, 0));
+  if (t == QImageIOHandler::TransformationRotate270)
+    return image.transformed(QTransform(0, -1, 1, 0, 0, 0));
+  QImage out = image.mirrored(t & QImageIOHandler::TransformationMirror,
+                              t & QImageIOHandler::TransformationFlip);
+  if (t & QImageIOHandler::TransformationRotate90)
+    out = out.transformed(QTransform(0, 1, -1, 0, 0, 0));
   return out;
 }
 
@@ -214,22 +232,27 @@ std::vector<Case> Cases() {
   std::vector<Case> cases;
   const QImage quarters = Quarters(64, 48);
   for (const char* format : {"PNG", "BMP", "PPM"}) {
-    cases.push_back({format,
-                     [=](const std::string& p) { Save(quarters, p, format); },
+    cases.push_back({format, [=](const std::string& p) { Save(quarters, p, format); },
                      [=](const QImage& at0, const QImage& at30) {
                        ExpectExactly(at0, quarters);
                        ExpectTurnedSize(at30, 64, 48);
                      }});
   }
-  cases.push_back({"paletted GIF", [=](const std::string& p) { WriteBytes(p, Gif(Indexed(quarters))); },
-                   [=](const QImage& at0, const QImage&) { ExpectExactly(at0, Indexed(quarters)); }});
-  cases.push_back({"paletted PNG", [=](const std::string& p) { Save(Indexed(quarters), p, "PNG"); },
-                   [=](const QImage& at0, const QImage&) { ExpectExactly(at0, Indexed(quarters)); }});
+  cases.push_back(
+      {"paletted GIF", [=](const std::string& p) { WriteBytes(p, Gif(Indexed(quarters))); },
+       [=](const QImage& at0, const QImage&) { ExpectExactly(at0, Indexed(quarters)); }});
+  cases.push_back(
+      {"paletted PNG", [=](const std::string& p) { Save(Indexed(quarters), p, "PNG"); },
+       [=](const QImage& at0, const QImage&) { ExpectExactly(at0, Indexed(quarters)); }});
   cases.push_back({"16-bit PNG",
-                   [=](const std::string& p) { Save(quarters.convertToFormat(QImage::Format_RGBA64), p, "PNG"); },
+                   [=](const std::string& p) {
+                     Save(quarters.convertToFormat(QImage::Format_RGBA64), p, "PNG");
+                   },
                    [=](const QImage& at0, const QImage&) { ExpectExactly(at0, quarters); }});
   cases.push_back({"greyscale JPEG",
-                   [=](const std::string& p) { Save(quarters.convertToFormat(QImage::Format_Grayscale8), p, "JPEG"); },
+                   [=](const std::string& p) {
+                     Save(quarters.convertToFormat(QImage::Format_Grayscale8), p, "JPEG");
+                   },
                    [=](const QImage& at0, const QImage&) {
                      const QImage grey = quarters.convertToFormat(QImage::Format_Grayscale8);
                      for (const QPoint q : {QPoint(16, 12), QPoint(48, 36)}) {
@@ -242,8 +265,8 @@ std::vector<Case> Cases() {
                      // ImageMagick writes the CMYK file, as a prepress program would.
                      const std::string rgb = p + ".png";
                      Save(quarters, rgb, "PNG");
-                     ASSERT_EQ(RunProgram("convert", {QString::fromStdString(rgb), "-colorspace", "CMYK",
-                                               QString::fromStdString("jpeg:" + p)})
+                     ASSERT_EQ(RunProgram("convert", {QString::fromStdString(rgb), "-colorspace",
+                                                      "CMYK", QString::fromStdString("jpeg:" + p)})
                                    .exit_code,
                                0);
                    },
@@ -274,7 +297,9 @@ std::vector<Case> Cases() {
                    }});
   for (const QSize size : {QSize(1, 1), QSize(1, 4000), QSize(4000, 1)}) {
     const QImage strip = Quarters(size.width(), size.height());
-    cases.push_back({size == QSize(1, 1) ? "1 x 1" : size.width() == 1 ? "1 x 4000" : "4000 x 1",
+    cases.push_back({size == QSize(1, 1) ? "1 x 1"
+                     : size.width() == 1 ? "1 x 4000"
+                                         : "4000 x 1",
                      [=](const std::string& p) { Save(strip, p, "PNG"); },
                      [=](const QImage& at0, const QImage& at30) {
                        ExpectExactly(at0, strip);
@@ -284,19 +309,28 @@ std::vector<Case> Cases() {
   }
   using T = QImageIOHandler;
   const std::pair<const char*, T::Transformations> tags[] = {
-      {"orientation 1", T::TransformationNone},       {"orientation 2", T::TransformationMirror},
-      {"orientation 3", T::TransformationRotate180},  {"orientation 4", T::TransformationFlip},
-      {"orientation 5", T::TransformationFlipAndRotate90}, {"orientation 6", T::TransformationRotate90},
-      {"orientation 7", T::TransformationMirrorAndRotate90}, {"orientation 8", T::TransformationRotate270}};
+      {"orientation 1", T::TransformationNone},
+      {"orientation 2", T::TransformationMirror},
+      {"orientation 3", T::TransformationRotate180},
+      {"orientation 4", T::TransformationFlip},
+      {"orientation 5", T::TransformationFlipAndRotate90},
+      {"orientation 6", T::TransformationRotate90},
+      {"orientation 7", T::TransformationMirrorAndRotate90},
+      {"orientation 8", T::TransformationRotate270}};
   for (const auto& [name, tag] : tags) {
     // Stored sideways or mirrored, tagged so that it shows as Quarters(64, 48) upright.
-    static const T::Transformations all[] = {
-        T::TransformationNone,     T::TransformationMirror,           T::TransformationFlip,
-        T::TransformationRotate180, T::TransformationRotate90,        T::TransformationMirrorAndRotate90,
-        T::TransformationFlipAndRotate90, T::TransformationRotate270};
+    static const T::Transformations all[] = {T::TransformationNone,
+                                             T::TransformationMirror,
+                                             T::TransformationFlip,
+                                             T::TransformationRotate180,
+                                             T::TransformationRotate90,
+                                             T::TransformationMirrorAndRotate90,
+                                             T::TransformationFlipAndRotate90,
+                                             T::TransformationRotate270};
     QImage stored;
     for (const auto placement : all) {
-      if (Oriented(Oriented(quarters, placement), tag) == quarters) stored = Oriented(quarters, placement);
+      if (Oriented(Oriented(quarters, placement), tag) == quarters)
+        stored = Oriented(quarters, placement);
     }
     cases.push_back({name,
                      [=](const std::string& p) {
@@ -322,27 +356,43 @@ std::vector<Case> Cases() {
     Save(Quarters(256, 256), d.filePath("a.png").toStdString(), "PNG");
     return ReadBytes(d.filePath("a.png"));
   }();
-  cases.push_back({"empty file", [](const std::string& p) { WriteBytes(p, {}); }, {}, 481, "Invalid picture"});
-  cases.push_back({"truncated JPEG", [=](const std::string& p) { WriteBytes(p, jpeg.left(jpeg.size() / 3)); }, {}, 481,
+  cases.push_back(
+      {"empty file", [](const std::string& p) { WriteBytes(p, {}); }, {}, 481, "Invalid picture"});
+  cases.push_back({"truncated JPEG",
+                   [=](const std::string& p) { WriteBytes(p, jpeg.left(jpeg.size() / 3)); },
+                   {},
+                   481,
                    "Invalid picture"});
-  cases.push_back({"truncated PNG", [=](const std::string& p) { WriteBytes(p, png.left(png.size() / 3)); }, {}, 481,
+  cases.push_back({"truncated PNG",
+                   [=](const std::string& p) { WriteBytes(p, png.left(png.size() / 3)); },
+                   {},
+                   481,
                    "Invalid picture"});
   cases.push_back({"random bytes",
                    [](const std::string& p) {
                      QByteArray bytes;
                      uint32_t state = 12345;
-                     for (int i = 0; i < 4096; ++i) bytes.append(static_cast<char>((state = state * 1103515245 + 12345) >> 24));
+                     for (int i = 0; i < 4096; ++i)
+                       bytes.append(static_cast<char>((state = state * 1103515245 + 12345) >> 24));
                      WriteBytes(p, bytes);
                    },
-                   {}, 481, "Invalid picture"});
-  cases.push_back({"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, {}, 75,
+                   {},
+                   481,
+                   "Invalid picture"});
+  cases.push_back({"a folder",
+                   [](const std::string& p) { std::filesystem::create_directory(p); },
+                   {},
+                   75,
                    "Path/File access error"});
   cases.push_back({"unreadable file",
                    [=](const std::string& p) {
                      Save(quarters, p, "PNG");
                      std::filesystem::permissions(p, std::filesystem::perms::none);
                    },
-                   {}, 75, "cannot be read", true});
+                   {},
+                   75,
+                   "cannot be read",
+                   true});
   cases.push_back({"header claiming 60000 x 60000",
                    [](const std::string& p) {
                      // A PNG header with a tiny body: refused before anything that size exists.
@@ -353,10 +403,13 @@ std::vector<Case> Cases() {
                      const char side[4] = {0, 0, static_cast<char>(0xEA), 0x60};  // 60000
                      bytes.replace(16, 4, QByteArray(side, 4)).replace(20, 4, QByteArray(side, 4));
                      const uint32_t crc = Crc32(bytes.mid(12, 17));  // "IHDR" and its 13 bytes
-                     for (int i = 0; i < 4; ++i) bytes[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+                     for (int i = 0; i < 4; ++i)
+                       bytes[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
                      WriteBytes(p, bytes);
                    },
-                   {}, 7, "Out of memory"});
+                   {},
+                   7,
+                   "Out of memory"});
 #if !defined(__SANITIZE_ADDRESS__)
   // The address space is limited so that the picture (80 MB a surface) loads and shows,
   // while its turn by 45 degrees (880 MB for the target) cannot have what it needs: the
@@ -364,7 +417,11 @@ std::vector<Case> Cases() {
   // address space of their own, so this runs in the plain build only.
   cases.push_back({"turn beyond the memory the process may have",
                    [](const std::string& p) { Save(Quarters(20000, 1000), p, "PNG"); },
-                   {}, 7, "needs 8", false, QStringList{"prlimit", "--as=1200000000", "--"}});
+                   {},
+                   7,
+                   "needs 8",
+                   false,
+                   QStringList{"prlimit", "--as=1200000000", "--"}});
 #endif
   return cases;
 }
@@ -382,8 +439,10 @@ TEST(PicturesBothPrograms, LoadAndTurnOrAreRefusedWithAReport) {
     const QString picture = QString::fromStdString(folder.picture());
     const QString angle = c.limit.isEmpty() ? "30" : "45";
     QTemporaryDir out;
-    const Outcome render0 = RunProgram(ANYTURN_RENDER, {picture, "--angle", "0", "--out", out.filePath("0.png")}, prefix);
-    const Outcome render30 = RunProgram(ANYTURN_RENDER, {picture, "--angle", angle, "--out", out.filePath("30.png")}, prefix);
+    const Outcome render0 = RunProgram(
+        ANYTURN_RENDER, {picture, "--angle", "0", "--out", out.filePath("0.png")}, prefix);
+    const Outcome render30 = RunProgram(
+        ANYTURN_RENDER, {picture, "--angle", angle, "--out", out.filePath("30.png")}, prefix);
     if (c.check) {
       ASSERT_EQ(render0.exit_code, 0) << render0.err;
       ASSERT_EQ(render30.exit_code, 0) << render30.err;
@@ -396,7 +455,8 @@ TEST(PicturesBothPrograms, LoadAndTurnOrAreRefusedWithAReport) {
           EXPECT_EQ(o->exit_code, 1) << o->err;
           EXPECT_NE(o->err.find(report), std::string::npos) << o->err;
           EXPECT_NE(o->err.find(c.cause), std::string::npos) << o->err;
-          EXPECT_NE(o->err.find(c.limit.isEmpty() ? folder.picture() : "pDes"), std::string::npos) << o->err;
+          EXPECT_NE(o->err.find(c.limit.isEmpty() ? folder.picture() : "pDes"), std::string::npos)
+              << o->err;
         } else {
           EXPECT_EQ(o->exit_code, 0) << o->err;
         }
@@ -417,7 +477,9 @@ TEST(PicturesBothPrograms, LoadAndTurnOrAreRefusedWithAReport) {
     } else {
       const Outcome shown = RunProgram(folder.program(), {}, prefix);
       EXPECT_EQ(shown.exit_code, 1) << shown.err;
-      EXPECT_NE(shown.err.find("Run-time error " + std::to_string(c.error) + ": "), std::string::npos) << shown.err;
+      EXPECT_NE(shown.err.find("Run-time error " + std::to_string(c.error) + ": "),
+                std::string::npos)
+          << shown.err;
       EXPECT_NE(shown.err.find(folder.picture()), std::string::npos) << shown.err;
     }
   }

@@ -15,7 +15,8 @@ namespace {
 QImage Picture(int width, int height, QImage::Format format) {
   QImage image(width, height, QImage::Format_ARGB32);
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgba(x * 40, y * 60, (x + y) * 20, 255 - x * 10));
+    for (int x = 0; x < width; ++x)
+      image.setPixel(x, y, qRgba(x * 40, y * 60, (x + y) * 20, 255 - x * 10));
   }
   return image.convertToFormat(format);
 }
@@ -50,9 +51,10 @@ int main(int argc, char** argv) {
   QDir folder(argv[1]);
   if (!folder.mkpath(".")) return 1;
   // A 1 x 1 GIF, byte by byte: the toolkit writes none.
-  const QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
-                       "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
-                       34);
+  const QByteArray gif(
+      "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+      "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+      34);
   const struct {
     const char* name;
     QByteArray bytes;
@@ -64,7 +66,8 @@ int main(int argc, char** argv) {
       {"grey.png", Encode(Picture(3, 8, QImage::Format_Grayscale8), "PNG")},
       {"rgb.jpg", Encode(Picture(9, 7, QImage::Format_RGB32), "JPEG")},
       {"grey.jpg", Encode(Picture(8, 8, QImage::Format_Grayscale8), "JPEG")},
-      {"tagged.jpg", Encode(Picture(6, 3, QImage::Format_RGB32), "JPEG", QImageIOHandler::TransformationRotate90)},
+      {"tagged.jpg", Encode(Picture(6, 3, QImage::Format_RGB32), "JPEG",
+                            QImageIOHandler::TransformationRotate90)},
       {"picture.bmp", Encode(Picture(5, 3, QImage::Format_RGB32), "BMP")},
       {"picture.ppm", Encode(Picture(4, 4, QImage::Format_RGB32), "PPM")},
       {"picture.pgm", Encode(Picture(4, 2, QImage::Format_Grayscale8), "PGM")},

@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const std::string path = PicturePath();
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                 static_cast<std::streamsize>(size - 2));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size - 2));
   if (!Small(path)) return 0;
   bool refused = false;
   platform::SetFatalAction([&](const std::string&) { refused = true; });
@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // turned: it would only be slow, and the memory checks have tests of their own.
   const int64_t sides = int64_t{form->pSrc.Pixels().width()} + form->pSrc.Pixels().height();
   const bool large = sides * sides > (int64_t{1} << 22);
-  const int angles[] = {data[size - 2] * 361 / 256, data[size - 1] * 361 / 256, (data[size - 2] + 90) % 361};
+  const int angles[] = {data[size - 2] * 361 / 256, data[size - 1] * 361 / 256,
+                        (data[size - 2] + 90) % 361};
   for (const int angle : angles) {
     if (refused || large) break;
     // As a key press: Change follows even when the bar is already there.
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     form->hsTurn.SetValue(angle);
     if (!moves) form->hsTurn.on_change();
     if (!refused && form->lblAngle.Caption() != std::to_string(form->hsTurn.Value())) {
-      std::fprintf(stderr, "the label reads %s, the bar %d\n", form->lblAngle.Caption().c_str(), form->hsTurn.Value());
+      std::fprintf(stderr, "the label reads %s, the bar %d\n", form->lblAngle.Caption().c_str(),
+                   form->hsTurn.Value());
       __builtin_trap();
     }
   }

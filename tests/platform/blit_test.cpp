@@ -27,21 +27,43 @@ struct RightAngleCase {
 
 TEST(PlgBltPixels, RightAngleCornersTurnThePictureExactly) {
   const RightAngleCase cases[] = {
-      {"0", {{0, 0}, {200, 0}, {0, 100}}, 200, 100, [](int32_t x, int32_t y) { return Point{x, y}; }},
-      {"90", {{100, 0}, {100, 200}, {0, 0}}, 100, 200,
-       [](int32_t x, int32_t y) { return Point{y, 99 - x}; }},
-      {"180", {{199, 99}, {-1, 99}, {199, -1}}, 200, 100,
-       [](int32_t x, int32_t y) { return Point{199 - x, 99 - y}; }},
-      {"270", {{0, 200}, {0, 0}, {100, 200}}, 100, 200,
-       [](int32_t x, int32_t y) { return Point{199 - y, x}; }},
+      {"0",
+       {{0, 0}, {200, 0}, {0, 100}},
+       200,
+       100,
+       [](int32_t x, int32_t y) {
+         return Point{x, y};
+       }},
+      {"90",
+       {{100, 0}, {100, 200}, {0, 0}},
+       100,
+       200,
+       [](int32_t x, int32_t y) {
+         return Point{y, 99 - x};
+       }},
+      {"180",
+       {{199, 99}, {-1, 99}, {199, -1}},
+       200,
+       100,
+       [](int32_t x, int32_t y) {
+         return Point{199 - x, 99 - y};
+       }},
+      {"270",
+       {{0, 200}, {0, 0}, {100, 200}},
+       100,
+       200,
+       [](int32_t x, int32_t y) {
+         return Point{199 - y, x};
+       }},
   };
   const Bitmap source = Numbered(200, 100);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     for (const bool reference : {false, true}) {
       Bitmap target(c.dst_w, c.dst_h, kBlank);
-      const bool drawn = reference ? platform::ReferencePlgBltPixels(target, c.corners, source, 0, 0, 200, 100)
-                                   : platform::PlgBltPixels(target, c.corners, source, 0, 0, 200, 100);
+      const bool drawn =
+          reference ? platform::ReferencePlgBltPixels(target, c.corners, source, 0, 0, 200, 100)
+                    : platform::PlgBltPixels(target, c.corners, source, 0, 0, 200, 100);
       ASSERT_TRUE(drawn);
       Bitmap expected(c.dst_w, c.dst_h, 0);
       for (int32_t y = 0; y < c.dst_h; ++y) {
@@ -144,7 +166,8 @@ TEST(BitBltPixels, CopiesOnlyWhatLiesOnBothSurfaces) {
         const int64_t i = tx - x, j = ty - y;
         const bool inside = i >= 0 && j >= 0 && i < w && j < h && sx + i >= 0 && sy + j >= 0 &&
                             sx + i < source.width() && sy + j < source.height();
-        const uint32_t expected = inside ? source.at(static_cast<int32_t>(sx + i), static_cast<int32_t>(sy + j)) : kBlank;
+        const uint32_t expected =
+            inside ? source.at(static_cast<int32_t>(sx + i), static_cast<int32_t>(sy + j)) : kBlank;
         ASSERT_EQ(fast.at(tx, ty), expected) << "round " << round << " at " << tx << "," << ty;
       }
     }

@@ -34,7 +34,8 @@ TEST(DrawTransformed, ZeroDegreesShiftedByMinusOneIsAnExactCopy) {
       for (int32_t y = 0; y < expected.height(); ++y) {
         for (int32_t x = 0; x < expected.width(); ++x) expected.row(y)[x] = source.at(x + 1, y + 1);
       }
-      EXPECT_EQ(FirstDifference(target, expected), "") << w << "x" << h << (reference ? " reference" : "");
+      EXPECT_EQ(FirstDifference(target, expected), "")
+          << w << "x" << h << (reference ? " reference" : "");
     }
   }
 }
@@ -69,10 +70,13 @@ TEST(DrawTransformed, FastStaysWithinTwoLevelsOfTheReference) {
     const auto untouched = [&](int32_t x, int32_t y) { return reference.at(x, y) == kBack; };
     int mismatched_outside = 0;
     for (int32_t y = 0; y < c.th; ++y) {
-      for (int32_t x = 0; x < c.tw; ++x) mismatched_outside += untouched(x, y) && fast.at(x, y) != kBack;
+      for (int32_t x = 0; x < c.tw; ++x)
+        mismatched_outside += untouched(x, y) && fast.at(x, y) != kBack;
     }
     EXPECT_EQ(mismatched_outside, 0);
-    EXPECT_LE(testing_support::MaxChannelDifference(fast, reference, [](int32_t, int32_t) { return true; }), 2);
+    EXPECT_LE(testing_support::MaxChannelDifference(fast, reference,
+                                                    [](int32_t, int32_t) { return true; }),
+              2);
   }
 }
 

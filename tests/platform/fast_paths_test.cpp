@@ -27,7 +27,8 @@ Bitmap Translucent(int32_t width, int32_t height) {
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t a = 40 + static_cast<uint32_t>(x * 7 + y * 13) % 216;
-      const uint32_t r = a * static_cast<uint32_t>(x % 256) / 255, g = a * static_cast<uint32_t>(y % 256) / 255;
+      const uint32_t r = a * static_cast<uint32_t>(x % 256) / 255,
+                     g = a * static_cast<uint32_t>(y % 256) / 255;
       bitmap.row(y)[x] = (a << 24) | (r << 16) | (g << 8) | (a / 2);
     }
   }
@@ -42,14 +43,15 @@ struct DrawCase {
 
 // Sizes from one pixel up to ones that split over the cores and into several bands.
 std::vector<DrawCase> DrawCases() {
-  std::vector<DrawCase> cases = {{1, 1, 30, false},    {1, 37, 45, true},    {37, 1, 300, false},
-                                 {2, 2, 1, true},      {13, 7, 91, false},   {333, 211, 30, true},
-                                 {701, 433, 359, false}, {640, 480, 177, false}};
+  std::vector<DrawCase> cases = {
+      {1, 1, 30, false},  {1, 37, 45, true},    {37, 1, 300, false},    {2, 2, 1, true},
+      {13, 7, 91, false}, {333, 211, 30, true}, {701, 433, 359, false}, {640, 480, 177, false}};
   std::mt19937 random(5);
   for (int i = 0; i < 12; ++i) {
     cases.push_back({std::uniform_int_distribution<int>(1, 90)(random),
                      std::uniform_int_distribution<int>(1, 90)(random),
-                     static_cast<double>(std::uniform_int_distribution<int>(0, 359)(random)), i % 2 == 1});
+                     static_cast<double>(std::uniform_int_distribution<int>(0, 359)(random)),
+                     i % 2 == 1});
   }
   return cases;
 }
@@ -118,7 +120,9 @@ TEST(FastDraw, LargeJobsOverSeveralCoresStayWithinTwoLevelsOfTheReference) {
     Bitmap fast(tw, th, kBack), reference(tw, th, kBack);
     platform::DrawTransformedPixels(fast, source, map);
     platform::ReferenceDrawTransformedPixels(reference, source, map);
-    EXPECT_LE(testing_support::MaxChannelDifference(fast, reference, [](int32_t, int32_t) { return true; }), 2);
+    EXPECT_LE(testing_support::MaxChannelDifference(fast, reference,
+                                                    [](int32_t, int32_t) { return true; }),
+              2);
   }
 }
 
@@ -126,8 +130,12 @@ TEST(FastDraw, LargeJobsOverSeveralCoresStayWithinTwoLevelsOfTheReference) {
 // turned, scaled and mirrored maps, over opaque and translucent targets.
 TEST(FastDraw, EdgePixelsEqualTheReferencePixelBitForBit) {
   std::mt19937 random(17);
-  const Affine maps[] = {Turn(30, 20, 3), Turn(1, 2, 2), Turn(211, 60, 50), Affine{0.37, 0, 0, 2.5, 4.5, 1.25},
-                         Affine{-1, 0, 0, 1, 40, 0}, Affine{0.8, 0.9, -1.1, 0.3, 30, 5}};
+  const Affine maps[] = {Turn(30, 20, 3),
+                         Turn(1, 2, 2),
+                         Turn(211, 60, 50),
+                         Affine{0.37, 0, 0, 2.5, 4.5, 1.25},
+                         Affine{-1, 0, 0, 1, 40, 0},
+                         Affine{0.8, 0.9, -1.1, 0.3, 30, 5}};
   for (const Affine& map : maps) {
     for (const bool translucent : {false, true}) {
       const Bitmap source = translucent ? Translucent(23, 17) : Photo(23, 17);
@@ -136,7 +144,8 @@ TEST(FastDraw, EdgePixelsEqualTheReferencePixelBitForBit) {
       const platform::EdgeScale scale = platform::EdgeScales(*inverse);
       for (int32_t y = -2; y < 64; ++y) {
         for (int32_t x = -2; x < 64; ++x) {
-          const uint32_t under = translucent ? 0x80402010u : 0xFF000000u | static_cast<uint32_t>(random() & 0xFFFFFF);
+          const uint32_t under =
+              translucent ? 0x80402010u : 0xFF000000u | static_cast<uint32_t>(random() & 0xFFFFFF);
           uint32_t fast = under, reference = under;
           platform::DrawEdgePixel(fast, source, *inverse, scale, x, y);
           platform::ReferenceDrawPixel(reference, source, *inverse, scale, x, y);
@@ -222,7 +231,8 @@ TEST(DeferredDraw, TheSourceChangingOrGoingAwayFirstFinishesTheDraw) {
       {"resized", [](std::unique_ptr<Bitmap>& s) { s->Resize(5, 5, 0xFF00FF00, "source"); }},
       {"assigned", [](std::unique_ptr<Bitmap>& s) { *s = Bitmap(9, 9, 0xFFFF0000); }},
       {"destroyed", [](std::unique_ptr<Bitmap>& s) { s.reset(); }},
-      {"drawn onto", [](std::unique_ptr<Bitmap>& s) {
+      {"drawn onto",
+       [](std::unique_ptr<Bitmap>& s) {
          platform::DrawTransformedPixels(*s, Bitmap(4, 4, 0xFFFFFFFF), Affine{});
        }},
   };

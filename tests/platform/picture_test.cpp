@@ -34,7 +34,8 @@ TEST(LoadPicture, ReadsEveryFormatByContentWhateverTheName) {
     const platform::Picture loaded = platform::LoadPicture(path);
     EXPECT_EQ(loaded.WidthPixels(), 7) << format;
     EXPECT_EQ(loaded.HeightPixels(), 5) << format;
-    if (std::string(format) == "PNG" || std::string(format) == "BMP" || std::string(format) == "PPM") {
+    if (std::string(format) == "PNG" || std::string(format) == "BMP" ||
+        std::string(format) == "PPM") {
       EXPECT_EQ(testing_support::FirstDifference(loaded.pixels(), picture), "") << format;
     }
   }
@@ -42,9 +43,10 @@ TEST(LoadPicture, ReadsEveryFormatByContentWhateverTheName) {
 
 TEST(LoadPicture, ReadsAGif) {
   // The toolkit writes no GIF; this is a 1 x 1 red one, byte by byte.
-  const std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
-                        "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
-                        34);
+  const std::string gif(
+      "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+      "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+      34);
   const platform::Picture loaded = platform::LoadPicture(WriteBytes("test.jpg", gif));
   ASSERT_EQ(loaded.WidthPixels(), 1);
   EXPECT_EQ(loaded.pixels().at(0, 0), 0xFFFF0000u);
@@ -70,12 +72,13 @@ struct BadPicture {
 };
 
 TEST(LoadPicture, RefusesBadFilesWithADistinctErrorNamingThePath) {
-  const std::string jpeg = ReadBytes(testing_support::WritePicture(
-      testing_support::Photo(64, 64), "photo.jpg", "JPEG"));
-  const std::string png = ReadBytes(testing_support::WritePicture(
-      testing_support::Photo(64, 64), "photo.png", "PNG"));
+  const std::string jpeg =
+      ReadBytes(testing_support::WritePicture(testing_support::Photo(64, 64), "photo.jpg", "JPEG"));
+  const std::string png =
+      ReadBytes(testing_support::WritePicture(testing_support::Photo(64, 64), "photo.png", "PNG"));
   const BadPicture cases[] = {
-      {"missing", [] { return testing_support::TempDir() + "/test.jpg"; }, ErrorNumber::kFileNotFound},
+      {"missing", [] { return testing_support::TempDir() + "/test.jpg"; },
+       ErrorNumber::kFileNotFound},
       {"a folder",
        [] {
          const std::string path = testing_support::TempDir() + "/test.jpg";
@@ -115,13 +118,14 @@ uint32_t Crc32(const std::string& bytes) {
 }
 
 std::string BigEndian(uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
-          static_cast<char>(value)};
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
 }
 
 // A PNG whose header claims width x height pixels, with a body of a few bytes.
 std::string PngClaiming(uint32_t width, uint32_t height) {
-  const std::string ihdr = "IHDR" + BigEndian(width) + BigEndian(height) + std::string("\x08\x06\x00\x00\x00", 5);
+  const std::string ihdr =
+      "IHDR" + BigEndian(width) + BigEndian(height) + std::string("\x08\x06\x00\x00\x00", 5);
   const std::string idat = "IDAT" + std::string(4, '\x55');
   return std::string("\x89PNG\r\n\x1a\n", 8) + BigEndian(13) + ihdr + BigEndian(Crc32(ihdr)) +
          BigEndian(4) + idat + BigEndian(Crc32(idat));
@@ -136,7 +140,8 @@ TEST(LoadPicture, RefusesAHugeClaimBeforeDecoding) {
     } catch (const platform::Error& e) {
       EXPECT_EQ(e.number(), ErrorNumber::kOutOfMemory) << e.what();
       EXPECT_NE(std::string(e.what()).find(std::to_string(side) + " x " + std::to_string(side)),
-                std::string::npos) << e.what();
+                std::string::npos)
+          << e.what();
     }
   }
   // A format whose reader refuses such a header itself still ends in a clear refusal.

@@ -39,7 +39,8 @@ QImage Picture() {
   std::mt19937 random(3);
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
-      image.setPixel(x, y, qRgb((x / 4 + static_cast<int>(random() % 16)) & 0xFF, y / 4, (x + y) & 0xFF));
+      image.setPixel(x, y,
+                     qRgb((x / 4 + static_cast<int>(random() % 16)) & 0xFF, y / 4, (x + y) & 0xFF));
     }
   }
   return image;
@@ -49,7 +50,7 @@ QImage Picture() {
 // or a burst of keys posted all at once, which arrive while a handling runs.
 void RandomEvent(app::frm_Main& form, std::mt19937& random) {
   QScrollBar* bar = form.hsTurn.bar();
-  static const Qt::Key keys[] = {Qt::Key_Right, Qt::Key_Left,   Qt::Key_PageUp,
+  static const Qt::Key keys[] = {Qt::Key_Right,    Qt::Key_Left, Qt::Key_PageUp,
                                  Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
   switch (random() % 8) {
     case 0:
@@ -132,9 +133,10 @@ int main(int argc, char** argv) {
     final_value = form.hsTurn.Value();
     final_label = form.lblAngle.Caption();
     final_picture = form.pDes.Pixels();
-    std::printf("soak: %ld events, %d handlings, last value %d; resident memory %ld kB after the "
-                "first turns, at most %ld kB after\n",
-                events, form.Handlings(), final_value, baseline, peak);
+    std::printf(
+        "soak: %ld events, %d handlings, last value %d; resident memory %ld kB after the "
+        "first turns, at most %ld kB after\n",
+        events, form.Handlings(), final_value, baseline, peak);
   }
   if (final_label != std::to_string(final_value)) {
     return Fail("the label reads " + final_label + ", the bar " + std::to_string(final_value));
@@ -150,7 +152,8 @@ int main(int argc, char** argv) {
   for (int32_t y = 0; y < expected.height(); ++y) {
     for (int32_t x = 0; x < expected.width(); ++x) {
       if (expected.at(x, y) != final_picture.at(x, y)) {
-        return Fail("the picture differs from a fresh turn at " + std::to_string(x) + "," + std::to_string(y));
+        return Fail("the picture differs from a fresh turn at " + std::to_string(x) + "," +
+                    std::to_string(y));
       }
     }
   }
@@ -159,8 +162,9 @@ int main(int argc, char** argv) {
                 " pixel stores were allocated after the surfaces reached their largest size");
   }
   if (tolerance >= 0 && baseline > 0 && peak > baseline * (1 + tolerance)) {
-    return Fail("resident memory grew from " + std::to_string(baseline) + " kB to " + std::to_string(peak) +
-                " kB, more than " + std::to_string(static_cast<int>(tolerance * 100)) + " %");
+    return Fail("resident memory grew from " + std::to_string(baseline) + " kB to " +
+                std::to_string(peak) + " kB, more than " +
+                std::to_string(static_cast<int>(tolerance * 100)) + " %");
   }
   std::printf("soak: passed\n");
   return 0;

@@ -90,7 +90,8 @@ TEST(AnyAngleTurn, MarginsAndSquareSides) {
   const struct {
     float angle;
     int32_t side;
-  } cases[] = {{87, 3}, {88, 5}, {88.5f, 3}, {89, 3}, {92, 3}, {178, 5}, {268, 5}, {358, 5}, {1, 3}};
+  } cases[] = {{87, 3},  {88, 5},  {88.5f, 3}, {89, 3}, {92, 3},
+               {178, 5}, {268, 5}, {358, 5},   {1, 3}};
   const auto form = testing_support::StartedWindow(Photo(200, 100));
   for (const auto& c : cases) {
     RecordingTracer tracer;
@@ -124,7 +125,9 @@ TEST(AnyAngleTurn, LeavesTheWorkSurfacesBlankInTheTargetsBackColour) {
     EXPECT_EQ(box->BackColor(), 0u);
     const Bitmap& pixels = box->Pixels();
     EXPECT_GT(pixels.width(), 0);
-    EXPECT_EQ(testing_support::FirstDifference(pixels, Bitmap(pixels.width(), pixels.height(), 0xFF000000)), "")
+    EXPECT_EQ(testing_support::FirstDifference(pixels,
+                                               Bitmap(pixels.width(), pixels.height(), 0xFF000000)),
+              "")
         << box->Name();
   }
   EXPECT_EQ(form->p180.WidthPixels(), 120);  // sized by the 180-degree blit
@@ -145,9 +148,11 @@ TEST(AnyAngleTurn, RepairedEdgesComeFromTheSecondRendering) {
   const double c = std::cos(30 * 3.1415926 / 180), s = std::sin(30 * 3.1415926 / 180);
   int checked = 0;
   for (int j = 1; j <= 118; ++j) {
-    for (const auto& [fx, fy] : {std::pair{c * j + offX, s * j + offY}, {-j * s + offX, j * c + offY}}) {
+    for (const auto& [fx, fy] :
+         {std::pair{c * j + offX, s * j + offY}, {-j * s + offX, j * c + offY}}) {
       if (j > 78 && fx < offX) continue;  // the left edge is 80 long
-      const auto x = static_cast<int32_t>(std::nearbyint(fx)), y = static_cast<int32_t>(std::nearbyint(fy));
+      const auto x = static_cast<int32_t>(std::nearbyint(fx)),
+                 y = static_cast<int32_t>(std::nearbyint(fy));
       if (x < 0 || y < 0 || x >= out.width() || y >= out.height() || x >= second.width() ||
           y >= second.height()) {
         continue;

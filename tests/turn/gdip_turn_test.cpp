@@ -24,7 +24,8 @@ struct Example {
 };
 
 TEST(GdipTurn, WorkedExamplesFor200By100) {
-  const Example examples[] = {{30, 222, 186, 49, -1}, {135, 211, 211, 211, 70}, {0, 199, 99, -1, -1}};
+  const Example examples[] = {
+      {30, 222, 186, 49, -1}, {135, 211, 211, 211, 70}, {0, 199, 99, -1, -1}};
   const auto form = testing_support::StartedWindow(Photo(200, 100));
   for (const auto& e : examples) {
     SCOPED_TRACE(e.angle);
@@ -91,7 +92,8 @@ TEST(GdipTurn, AgreesWithTheReferencePathAt30And135) {
     const double a = angle * 3.14159265358979 / 180;
     const auto inside = [&](int32_t x, int32_t y) {
       const double dx = x + 0.5 - offX, dy = y + 0.5 - offY;
-      const double u = dx * std::cos(a) + dy * std::sin(a), v = -dx * std::sin(a) + dy * std::cos(a);
+      const double u = dx * std::cos(a) + dy * std::sin(a),
+                   v = -dx * std::sin(a) + dy * std::cos(a);
       return u >= 2 && v >= 2 && u <= 198 && v <= 98;
     };
     EXPECT_LE(testing_support::MaxChannelDifference(fast, reference, inside), 2) << angle;

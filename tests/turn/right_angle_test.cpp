@@ -23,7 +23,7 @@ struct TableRow {
 
 TEST(PlgTurn, TheRightAngleTableFor200By100) {
   const TableRow rows[] = {
-      {0, 200, 100, "[[0,0],[200,0],[0,100]]"},     {90, 100, 200, "[[100,0],[100,200],[0,0]]"},
+      {0, 200, 100, "[[0,0],[200,0],[0,100]]"},       {90, 100, 200, "[[100,0],[100,200],[0,0]]"},
       {180, 200, 100, "[[199,99],[-1,99],[199,-1]]"}, {270, 100, 200, "[[0,200],[0,0],[100,200]]"},
       {360, 200, 100, "[[0,0],[200,0],[0,100]]"},
   };
@@ -37,8 +37,9 @@ TEST(PlgTurn, TheRightAngleTableFor200By100) {
     EXPECT_EQ(tracer.Calls("SetWindowPos").at(0),
               R"({"call":"SetWindowPos","surface":"pDes","width":)" + std::to_string(row.width) +
                   R"(,"height":)" + std::to_string(row.height) + R"(,"flags":22})");
-    EXPECT_EQ(tracer.Calls("PlgBlt").at(0), std::string(R"({"call":"PlgBlt","dst":"pDes","src":"pSrc","points":)") +
-                                                row.points + R"(,"srcRect":[0,0,200,100],"result":true})");
+    EXPECT_EQ(tracer.Calls("PlgBlt").at(0),
+              std::string(R"({"call":"PlgBlt","dst":"pDes","src":"pSrc","points":)") + row.points +
+                  R"(,"srcRect":[0,0,200,100],"result":true})");
     EXPECT_EQ(form->pDes.WidthPixels(), row.width);
     EXPECT_EQ(form->pDes.HeightPixels(), row.height);
   }
@@ -55,7 +56,8 @@ TEST(PlgTurn, CentresInWhateverSizeTheTargetTakes) {
     form->pDes.widget()->setMaximumWidth(c.maximum);
     RecordingTracer tracer;
     mod_Turn::PlgTurn(*form, form->pSrc, form->pDes, 90);
-    EXPECT_NE(tracer.Calls("PlgBlt").at(0).find(std::string("\"points\":") + c.points), std::string::npos)
+    EXPECT_NE(tracer.Calls("PlgBlt").at(0).find(std::string("\"points\":") + c.points),
+              std::string::npos)
         << tracer.Calls("PlgBlt").at(0);
   }
 }
@@ -65,7 +67,8 @@ TEST(PlgTurn, OneByOneAt180AndAnEmptyPicture) {
   {
     RecordingTracer tracer;
     mod_Turn::PlgTurn(*form, form->pSrc, form->pDes, 180);
-    EXPECT_NE(tracer.Calls("PlgBlt").at(0).find(R"("points":[[0,0],[-1,0],[0,-1]])"), std::string::npos);
+    EXPECT_NE(tracer.Calls("PlgBlt").at(0).find(R"("points":[[0,0],[-1,0],[0,-1]])"),
+              std::string::npos);
     EXPECT_EQ(FirstDifference(form->pDes.Pixels(), Numbered(1, 1)), "");
   }
   form->pSrc.SetAutoSize(false);
@@ -74,7 +77,8 @@ TEST(PlgTurn, OneByOneAt180AndAnEmptyPicture) {
     RecordingTracer tracer;
     EXPECT_FALSE(mod_Turn::PlgTurn(*form, form->pSrc, form->pDes, angle));
     const char* points = angle == 180 ? "[[-1,-1],[-1,-1],[-1,-1]]" : "[[0,0],[0,0],[0,0]]";
-    EXPECT_NE(tracer.Calls("PlgBlt").at(0).find(points), std::string::npos) << tracer.Calls("PlgBlt").at(0);
+    EXPECT_NE(tracer.Calls("PlgBlt").at(0).find(points), std::string::npos)
+        << tracer.Calls("PlgBlt").at(0);
     EXPECT_EQ(form->pDes.WidthPixels(), 0);
     EXPECT_EQ(tracer.Calls("Refresh").size(), 1u);  // refreshed all the same
   }
@@ -117,8 +121,10 @@ TEST(PlgTurn, RightAnglesAreLossless) {
 }
 
 TEST(IsRightAngle, ExactlyTheFiveRightAngles) {
-  for (const float angle : {0.0f, 90.0f, 180.0f, 270.0f, 360.0f}) EXPECT_TRUE(mod_Turn::IsRightAngle(angle)) << angle;
-  for (const float angle : {1.0f, 89.0f, 91.0f, 179.0f, 181.0f, 359.0f, -90.0f, 450.0f, 89.99999f, 90.00001f}) {
+  for (const float angle : {0.0f, 90.0f, 180.0f, 270.0f, 360.0f})
+    EXPECT_TRUE(mod_Turn::IsRightAngle(angle)) << angle;
+  for (const float angle :
+       {1.0f, 89.0f, 91.0f, 179.0f, 181.0f, 359.0f, -90.0f, 450.0f, 89.99999f, 90.00001f}) {
     EXPECT_FALSE(mod_Turn::IsRightAngle(angle)) << angle;
   }
 }

@@ -13,8 +13,8 @@ struct BoundsCase {
 
 TEST(TurnedBounds, WorkedCases) {
   const BoundsCase cases[] = {
-      {30, 200, 100, 223, 187, 61, 93},     // corner 2 at (173, 100): 200·sin is 99.9999985
-      {2, 200, 100, 203, 107, 98, 53},      // corner 4 built on the rounded corner 3
+      {30, 200, 100, 223, 187, 61, 93},  // corner 2 at (173, 100): 200·sin is 99.9999985
+      {2, 200, 100, 203, 107, 98, 53},   // corner 4 built on the rounded corner 3
       {0, 200, 100, 200, 100, 100, 50},
       {90, 200, 100, 100, 200, -50, 100},
       {135, 200, 100, 212, 212, -106, 35},
