@@ -190,6 +190,10 @@ bool Bitmap::DeferDraw(const Bitmap& source, const Affine& to_target) {
   source.ReleaseReader();  // one reader at a time: an earlier one finishes now
   draw_source_ = &source;
   draw_map_ = to_target;
+  const auto blocks = [](int32_t pixels) {
+    return (int64_t{pixels} + kSettleBlock - 1) / kSettleBlock;
+  };
+  settled_blocks_.assign(static_cast<size_t>(blocks(width_) * blocks(height_)), 0);
   source.reader_ = this;
   return true;
 }
@@ -226,14 +230,36 @@ void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) con
   const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
   const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
   if (left >= right || top >= bottom) return;
-  // The clear first, so that working the area out twice gives the same pixels.
-  for (int64_t row = top; row < bottom; ++row) {
-    uint32_t* line = pixels_.data() + static_cast<size_t>(row) * width_;
-    std::fill(line + left, line + right, pending_colour_);
+  const auto first_col = static_cast<int32_t>(left / kSettleBlock);
+  const auto last_col = static_cast<int32_t>((right - 1) / kSettleBlock);
+  for (auto block_row = static_cast<int32_t>(top / kSettleBlock);
+       block_row <= (bottom - 1) / kSettleBlock; ++block_row) {
+    SettleBlocks(first_col, last_col, block_row);
   }
-  DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_,
-                      {static_cast<int32_t>(left), static_cast<int32_t>(top),
-                       static_cast<int32_t>(right), static_cast<int32_t>(bottom)});
+}
+
+// Works out the blocks [first_col, last_col] of one block row that are not yet, each run
+// of them in one call.
+void Bitmap::SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const {
+  const int64_t columns = (int64_t{width_} + kSettleBlock - 1) / kSettleBlock;
+  uint8_t* settled = settled_blocks_.data() + block_row * columns;
+  const int32_t top = block_row * kSettleBlock, bottom = std::min(height_, top + kSettleBlock);
+  for (int32_t col = first_col; col <= last_col;) {
+    if (settled[col] != 0) {
+      ++col;
+      continue;
+    }
+    const int32_t run_first = col;
+    while (col <= last_col && settled[col] == 0) settled[col++] = 1;
+    const int32_t left = run_first * kSettleBlock, right = std::min(width_, col * kSettleBlock);
+    // The clear first: the draw blends onto it, as the whole draw would.
+    for (int32_t row = top; row < bottom; ++row) {
+      uint32_t* line = pixels_.data() + static_cast<size_t>(row) * width_;
+      std::fill(line + left, line + right, pending_colour_);
+    }
+    DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_,
+                        {left, top, right, bottom});
+  }
 }
 
 }  // namespace platform

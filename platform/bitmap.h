@@ -119,6 +119,12 @@ class Bitmap {
   mutable const Bitmap* draw_source_ = nullptr;
   Affine draw_map_;
   mutable Bitmap* reader_ = nullptr;
+  // Which blocks of kSettleBlock x kSettleBlock pixels the pending draw has already been
+  // worked out for: callers ask for many small overlapping areas along a line, and each
+  // block is worked out once. Kept between draws, so its memory is reused.
+  static constexpr int32_t kSettleBlock = 8;
+  mutable std::vector<uint8_t> settled_blocks_;
+  void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const;
 };
 
 }  // namespace platform
