@@ -129,7 +129,7 @@ ImageInfo PictureBox::Image() {
 }
 
 void PictureBox::PixelsChanged() {
-  view_->update();
+  view_->RequestRepaint();
 }
 
 void PictureBox::SetOuterSizePixels(int32_t width, int32_t height) {

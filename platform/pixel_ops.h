@@ -11,8 +11,11 @@
 
 namespace platform {
 
-// True when ANYTURN_REFERENCE=1 asks for the reference versions (read at every call).
+// True when ANYTURN_REFERENCE=1 asked for the reference versions at start-up, or
+// ChooseReferencePath(true) since.
 bool UseReferencePath();
+// Switches every drawing call to its reference version, or back.
+void ChooseReferencePath(bool reference);
 
 // Whether the kernels may use instructions chosen at run time (AVX2), or keep to the
 // loops every x86-64 runs. On unless ANYTURN_NO_SIMD is set; tests compare both.

@@ -1,6 +1,7 @@
 // The reference versions: one pixel at a time, in double precision, straight from the
 // rules in pixel_conventions.md. Slow on purpose; the fast versions are held to them.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -9,9 +10,22 @@
 
 namespace platform {
 
-bool UseReferencePath() {
+namespace {
+
+// Read once: the edge repair asks before each of its thousands of small copies.
+std::atomic<bool> reference_path{[] {
   const char* value = std::getenv("ANYTURN_REFERENCE");
   return value != nullptr && std::strcmp(value, "1") == 0;
+}()};
+
+}  // namespace
+
+bool UseReferencePath() {
+  return reference_path.load(std::memory_order_relaxed);
+}
+
+void ChooseReferencePath(bool reference) {
+  reference_path.store(reference, std::memory_order_relaxed);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "platform/surface_view.h"
 
 #include <QImage>
+#include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -14,6 +15,15 @@ SurfaceView::SurfaceView(PictureBox& box, QWidget* parent) : QWidget(parent), bo
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_StaticContents);
   setFocusPolicy(Qt::NoFocus);
+}
+
+void SurfaceView::RequestRepaint() {
+  if (repaint_requested_) return;
+  repaint_requested_ = true;
+  update();
+  // Queued behind the repaint the update posts: from then on, changes need a new one.
+  QMetaObject::invokeMethod(
+      this, [this] { repaint_requested_ = false; }, Qt::QueuedConnection);
 }
 
 void SurfaceView::paintEvent(QPaintEvent* event) {

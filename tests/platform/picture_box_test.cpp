@@ -2,6 +2,11 @@
 // image, transparency, and the records the call trace gets.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
+
 #include "platform/error.h"
 #include "platform/picture_box.h"
 #include "tests/test_support.h"
@@ -93,6 +98,32 @@ TEST_F(SurfaceTest, DefaultsAreTheToolkitsAndBorderedSurfacesDrawInside) {
   EXPECT_FALSE(form_.pSrc.AutoSize());
   EXPECT_EQ(form_.pSrc.Pixels().width(), 193 - 4);
   EXPECT_EQ(form_.pSrc.BackColor(), form_.pTM.BackColor());  // the window colour
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// Many changes in one handling are shown by one repaint, and a change after that repaint
+// is shown by another: none is left on the screen unshown.
+TEST_F(SurfaceTest, EveryHandlingsChangesAreRepainted) {
+  form_.Show();
+  QApplication::processEvents();
+  PaintCounter counter;
+  form_.pDes.widget()->installEventFilter(&counter);
+  for (int handling = 1; handling <= 3; ++handling) {
+    for (int change = 0; change < 50; ++change) form_.pDes.Cls();
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, handling);
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/error.h"
 
 #include "platform/mod_gdiplus.h"
+#include "platform/pixel_ops.h"
 #include "tests/test_support.h"
 #include "turn/mod_turn.h"
 
@@ -85,9 +86,9 @@ TEST(GdipTurn, AgreesWithTheReferencePathAt30And135) {
     int32_t offX = 0, offY = 0;
     mod_Turn::GdipTurn(form->pSrc, form->pDes, angle, offX, offY);
     const Bitmap fast = form->pDes.Pixels();
-    setenv("ANYTURN_REFERENCE", "1", 1);
+    platform::ChooseReferencePath(true);
     mod_Turn::GdipTurn(form->pSrc, form->pDes, angle, offX, offY);
-    unsetenv("ANYTURN_REFERENCE");
+    platform::ChooseReferencePath(false);
     const Bitmap& reference = form->pDes.Pixels();
     const double a = angle * 3.14159265358979 / 180;
     const auto inside = [&](int32_t x, int32_t y) {
