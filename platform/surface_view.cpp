@@ -44,8 +44,11 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   }
   const QRect visible = exposed.intersected(area);
   if (visible.isEmpty() || image.empty()) return;
+  // Surface pixels are opaque (every drawing call blends onto an opaque clear). Shown as
+  // RGB32 they are copied; shown with their alpha, the toolkit would first scan the whole
+  // image for transparent pixels, on every repaint.
   const QImage view(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
-                    static_cast<qsizetype>(image.width()) * 4, QImage::Format_ARGB32_Premultiplied);
+                    static_cast<qsizetype>(image.width()) * 4, QImage::Format_RGB32);
   painter.drawImage(visible, view, visible.translated(-border, -border));
 }
 
