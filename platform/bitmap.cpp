@@ -183,13 +183,28 @@ void Bitmap::Materialize() const {
 }
 
 bool Bitmap::DeferDraw(const Bitmap& source, const Affine& to_target) {
+  if (!LinkSource(source)) return false;
+  draw_is_copy_ = false;
+  draw_map_ = to_target;
+  return true;
+}
+
+bool Bitmap::DeferCopy(const Bitmap& source, const RowCopy& copy) {
+  if (!LinkSource(source)) return false;
+  draw_is_copy_ = true;
+  draw_copy_ = copy;
+  return true;
+}
+
+// What deferring a draw or a copy shares: the conditions, and the link to the source.
+bool Bitmap::LinkSource(const Bitmap& source) {
   if (&source == this) return false;
   BeginWrite();  // a draw already waiting, or one reading this bitmap, goes first
   if (!pending_) return false;
-  source.Settle();
+  // A source with its own draw pending keeps it: the areas read are worked out as read.
+  if (!source.HasPendingDraw()) source.Settle();
   source.ReleaseReader();  // one reader at a time: an earlier one finishes now
   draw_source_ = &source;
-  draw_map_ = to_target;
   const auto blocks = [](int32_t pixels) {
     return (int64_t{pixels} + kSettleBlock - 1) / kSettleBlock;
   };
@@ -217,18 +232,28 @@ void Bitmap::CarryOutDraw() const {
   source.reader_ = nullptr;
   draw_source_ = nullptr;
   // The pixels this bitmap shows do not change: they become what they already stood for.
-  DrawTransformedPixels(const_cast<Bitmap&>(*this), source, draw_map_);
+  // So a bitmap whose pending draw reads this one need not finish first, and must not: it
+  // would read pixels half made.
+  Bitmap* const reader = reader_;
+  reader_ = nullptr;
+  auto& self = const_cast<Bitmap&>(*this);
+  if (draw_is_copy_) {
+    CopyRows(self, source, draw_copy_);
+  } else {
+    DrawTransformedPixels(self, source, draw_map_);
+  }
+  reader_ = reader;
   Settle();  // a draw that touched nothing leaves the clear to carry out
 }
 
 void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const {
+  const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+  const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
+  const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
   if (draw_source_ == nullptr) {
     Settle();
     return;
   }
-  const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
-  const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
-  const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
   if (left >= right || top >= bottom) return;
   const auto first_col = static_cast<int32_t>(left / kSettleBlock);
   const auto last_col = static_cast<int32_t>((right - 1) / kSettleBlock);
@@ -257,8 +282,12 @@ void Bitmap::SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row
       uint32_t* line = pixels_.data() + static_cast<size_t>(row) * width_;
       std::fill(line + left, line + right, pending_colour_);
     }
-    DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_,
-                        {left, top, right, bottom});
+    const PixelRect area{left, top, right, bottom};
+    if (draw_is_copy_) {
+      CopyRowsArea(const_cast<Bitmap&>(*this), *draw_source_, draw_copy_, area);
+    } else {
+      DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_, area);
+    }
   }
 }
 

@@ -18,6 +18,14 @@ using OleColor = uint32_t;
 uint32_t PixelFromOleColor(OleColor color);
 OleColor OleColorFromPixel(uint32_t pixel);
 
+// Rows that stay rows: target (x + dx * k, y + dy * m) takes source (src_x + k, src_y + m)
+// for k < width and m < height, with dx and dy each +1 or -1. A copy, or a mirror along
+// either axis; the caller has clipped it to both bitmaps.
+struct RowCopy {
+  int32_t x, y, dx, dy;
+  int32_t src_x, src_y, width, height;
+};
+
 class Bitmap {
  public:
   Bitmap() = default;
@@ -67,9 +75,14 @@ class Bitmap {
   // alone, so an area can be worked out on its own (SettleArea) and again later with the
   // same result. Returns false, recording nothing, when the draw must be made now.
   bool DeferDraw(const Bitmap& source, const Affine& to_target);
+  // The same for a copy or mirror of `source` (see CopyRows).
+  bool DeferCopy(const Bitmap& source, const RowCopy& copy);
+  // A draw or a copy is pending.
   bool HasPendingDraw() const { return draw_source_ != nullptr; }
   // Makes the pixels of the area current for reading through RawRowConst. With a draw
-  // pending, only the area is worked out; the draw stays pending for the rest.
+  // pending, only the area is worked out; the draw stays pending for the rest. The source
+  // of a pending draw may itself have one pending: only what the area reads of it is
+  // worked out.
   void SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const;
   // Before a drawing call writes through RawRow: a pending draw that reads this bitmap,
   // or one onto it, is carried out. A pending fill stays, for the call to fold in.
@@ -81,7 +94,8 @@ class Bitmap {
   bool HasPendingFill() const { return pending_; }
   uint32_t PendingFill() const { return pending_colour_; }
   uint32_t* RawRow(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  // Rows of a bitmap known to have nothing pending, safe to read from several threads.
+  // Rows of a bitmap known to have nothing pending (in the columns read), safe to read
+  // from several threads.
   const uint32_t* RawRowConst(int32_t y) const {
     return pixels_.data() + static_cast<size_t>(y) * width_;
   }
@@ -117,7 +131,9 @@ class Bitmap {
   // The deferred draw: its source and map. The source points back through reader_, so
   // that it can let the draw finish before its own pixels change or go away.
   mutable const Bitmap* draw_source_ = nullptr;
+  bool draw_is_copy_ = false;
   Affine draw_map_;
+  RowCopy draw_copy_{};
   mutable Bitmap* reader_ = nullptr;
   // Which blocks of kSettleBlock x kSettleBlock pixels the pending draw has already been
   // worked out for: callers ask for many small overlapping areas along a line, and each
@@ -125,6 +141,7 @@ class Bitmap {
   static constexpr int32_t kSettleBlock = 8;
   mutable std::vector<uint8_t> settled_blocks_;
   void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const;
+  bool LinkSource(const Bitmap& source);
 };
 
 }  // namespace platform

@@ -67,24 +67,35 @@ Run ClipRun(int64_t target, int64_t target_step, int64_t target_limit, int64_t s
   return hi > lo ? Run{lo, hi - lo} : Run{0, 0};
 }
 
-// Rows stay rows at the picture's own size: a copy, or a mirror along either axis.
+// Source row src_y + m, columns [src_x + skip, src_x + skip + count), into its target row.
+void CopyRow(Bitmap& dst, const Bitmap& src, const RowCopy& copy, int64_t m, int64_t skip,
+             int64_t count) {
+  const uint32_t* from = src.RawRowConst(static_cast<int32_t>(copy.src_y + m)) + copy.src_x + skip;
+  uint32_t* to = dst.RawRow(static_cast<int32_t>(copy.y + copy.dy * m)) + copy.x + copy.dx * skip;
+  if (copy.dx > 0) {
+    std::memcpy(to, from, count * sizeof(uint32_t));
+  } else {
+    Reverse(to - (count - 1), from, count);
+  }
+}
+
+// Rows stay rows at the picture's own size: a copy, or a mirror along either axis. A
+// target whose clear is still pending takes it as a deferred copy: only what is read of it
+// is copied (the edge repair reads two strips of the 180-degree copy).
 void CopyOrMirror(Bitmap& dst, Point p1, int dx, int dy, const Bitmap& src, int32_t src_x,
                   int32_t src_y, int32_t width, int32_t height) {
   const Run cols = ClipRun(p1.x, dx, dst.width(), src_x, src.width(), width);
   const Run rows = ClipRun(p1.y, dy, dst.height(), src_y, src.height(), height);
   if (cols.count == 0 || rows.count == 0) return;
-  Prepare(dst, src, cols.count == dst.width() && rows.count == dst.height());
-  ForRowBands(static_cast<int32_t>(rows.count), rows.count * cols.count, [&](int32_t a, int32_t b) {
-    for (int64_t m = rows.skip + a; m < rows.skip + b; ++m) {
-      const uint32_t* from = src.RawRowConst(static_cast<int32_t>(src_y + m)) + src_x + cols.skip;
-      uint32_t* to = dst.RawRow(static_cast<int32_t>(p1.y + dy * m)) + p1.x + dx * cols.skip;
-      if (dx > 0) {
-        std::memcpy(to, from, cols.count * sizeof(uint32_t));
-      } else {
-        Reverse(to - (cols.count - 1), from, cols.count);
-      }
-    }
-  });
+  const RowCopy copy{static_cast<int32_t>(p1.x + dx * cols.skip),
+                     static_cast<int32_t>(p1.y + dy * rows.skip),
+                     dx,
+                     dy,
+                     static_cast<int32_t>(src_x + cols.skip),
+                     static_cast<int32_t>(src_y + rows.skip),
+                     static_cast<int32_t>(cols.count),
+                     static_cast<int32_t>(rows.count)};
+  if (!dst.DeferCopy(src, copy)) CopyRows(dst, src, copy);
 }
 
 // A turn by 90 or 270 degrees at the picture's own size: target (X, Y) takes source
@@ -175,6 +186,28 @@ void Transpose(Bitmap& dst, int64_t col_at_0, int64_t col_step, int64_t row_at_0
 }
 
 }  // namespace
+
+void CopyRows(Bitmap& dst, const Bitmap& src, const RowCopy& copy) {
+  Prepare(dst, src, copy.width == dst.width() && copy.height == dst.height());
+  ForRowBands(copy.height, int64_t{copy.height} * copy.width, [&](int32_t a, int32_t b) {
+    for (int64_t m = a; m < b; ++m) CopyRow(dst, src, copy, m, 0, copy.width);
+  });
+}
+
+void CopyRowsArea(Bitmap& dst, const Bitmap& src, const RowCopy& copy, PixelRect area) {
+  // Source column src_x + k lands in column x + dx * k: the k whose column is in the area.
+  const Run cols =
+      ClipRun(copy.x - area.left, copy.dx, area.right - area.left, 0, copy.width, copy.width);
+  const Run rows =
+      ClipRun(copy.y - area.top, copy.dy, area.bottom - area.top, 0, copy.height, copy.height);
+  if (cols.count == 0 || rows.count == 0) return;
+  src.SettleArea(static_cast<int32_t>(copy.src_x + cols.skip),
+                 static_cast<int32_t>(copy.src_y + rows.skip), static_cast<int32_t>(cols.count),
+                 static_cast<int32_t>(rows.count));
+  for (int64_t m = rows.skip; m < rows.skip + rows.count; ++m) {
+    CopyRow(dst, src, copy, m, cols.skip, cols.count);
+  }
+}
 
 bool PlgBltPixels(Bitmap& dst, const Point corners[3], const Bitmap& src, int32_t src_x,
                   int32_t src_y, int32_t width, int32_t height) {

@@ -412,6 +412,31 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   }
 }
 
+// Carries out what is pending on the source where the area reads it: around where the
+// area's corners map to, two pixels wider for the bilinear taps, and wider again by the
+// reach of the edge coverage (a pixel partly over the picture reads its nearest pixels).
+void SettleSourceUnder(const Bitmap& src, const Affine& inv, EdgeScale scale, PixelRect area) {
+  const double reach_u = 2 + 0.5 * scale.gu, reach_v = 2 + 0.5 * scale.gv;
+  double u_lo = std::numeric_limits<double>::max(), u_hi = std::numeric_limits<double>::lowest();
+  double v_lo = u_lo, v_hi = u_hi;
+  for (const double x : {1.0 * area.left, 1.0 * area.right}) {
+    for (const double y : {1.0 * area.top, 1.0 * area.bottom}) {
+      u_lo = std::min(u_lo, inv.X(x, y));
+      u_hi = std::max(u_hi, inv.X(x, y));
+      v_lo = std::min(v_lo, inv.Y(x, y));
+      v_hi = std::max(v_hi, inv.Y(x, y));
+    }
+  }
+  auto clip = [](double value, int32_t size) {
+    return static_cast<int32_t>(std::clamp(value, 0.0, static_cast<double>(size)));
+  };
+  const int32_t left = clip(std::floor(u_lo - reach_u), src.width());
+  const int32_t right = clip(std::ceil(u_hi + reach_u), src.width());
+  const int32_t top = clip(std::floor(v_lo - reach_v), src.height());
+  const int32_t bottom = clip(std::ceil(v_hi + reach_v), src.height());
+  src.SettleArea(left, top, right - left, bottom - top);
+}
+
 // The draw over the target rows [area.top, area.bottom) and columns [area.left,
 // area.right). With `fold_clear`, the target's pending clear is carried out in the same
 // pass over every row of the area. Returns false, touching nothing, when there is nothing
@@ -421,10 +446,18 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
   const auto inv = src_to_dst.Inverse();
   if (!inv || src.empty() || dst.empty() || area.left >= area.right || area.top >= area.bottom)
     return false;
-  (void)src.data();  // carry out what is pending on the source before the threads read it
+  const EdgeScale scale = EdgeScales(*inv);
+  // What is pending on the source is carried out before the threads read it: all of it
+  // for the whole target, in one pass over all the cores.
+  const bool whole =
+      area.left == 0 && area.top == 0 && area.right == dst.width() && area.bottom == dst.height();
+  if (whole) {
+    (void)src.data();
+  } else {
+    SettleSourceUnder(src, *inv, scale, area);
+  }
   // Fixed point holds positions up to 2^30; larger pictures take the exact path.
   if (src.width() >= (1 << 30) || src.height() >= (1 << 30)) {
-    const EdgeScale scale = EdgeScales(*inv);
     for (int32_t y = area.top; y < area.bottom; ++y) {
       uint32_t* out = dst.RawRow(y);
       if (fold_clear) std::fill(out + area.left, out + area.right, dst.PendingFill());
@@ -452,7 +485,7 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
   const Job job{dst,
                 src,
                 *inv,
-                EdgeScales(*inv),
+                scale,
                 clip(std::floor(x_lo) - 1, 0, dst.width()),
                 clip(std::ceil(x_hi) + 1, 0, dst.width()),
                 clip(std::floor(y_lo) - 1, area.top, area.bottom),

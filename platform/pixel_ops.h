@@ -36,15 +36,21 @@ void BitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t heig
 void ReferenceBitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t height,
                            const Bitmap& src, int32_t src_x, int32_t src_y);
 
+// Target pixels x in [left, right), y in [top, bottom).
+struct PixelRect {
+  int32_t left, top, right, bottom;
+};
+// A copy or mirror of rows (see RowCopy), clipped to both bitmaps: the whole of it, and
+// the part that lands in one area of the target. Like DrawTransformedArea, the area
+// version writes through RawRow and leaves whatever is pending on the target alone.
+void CopyRows(Bitmap& dst, const Bitmap& src, const RowCopy& copy);
+void CopyRowsArea(Bitmap& dst, const Bitmap& src, const RowCopy& copy, PixelRect area);
+
 // The transformed draw: `src` (whole) through `src_to_dst`, bilinear, coverage at the edges,
 // composited over `dst`. `dst` and `src` must be different bitmaps.
 void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst);
 void ReferenceDrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst);
 
-// Target pixels x in [left, right), y in [top, bottom).
-struct PixelRect {
-  int32_t left, top, right, bottom;
-};
 // The transformed draw over one area of the target only, giving there exactly the pixels
 // DrawTransformedPixels gives. It writes through RawRow and leaves whatever is pending on
 // the target alone: a bitmap uses it to work out an area of a draw it has deferred.

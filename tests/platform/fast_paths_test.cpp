@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <random>
+#include <utility>
 
 #include "platform/pixel_ops.h"
 #include "tests/test_support.h"
@@ -223,12 +225,28 @@ TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
   }
 }
 
+// The two kinds of deferred work on a 57 x 31 picture: the transformed draw, and a copy
+// (a mirror placed inside a larger target, so that the clear shows around it).
+struct Deferral {
+  const char* name;
+  std::function<bool(Bitmap& target, const Bitmap& source)> defer;
+  std::function<void(Bitmap& target, const Bitmap& source)> eager;
+};
+
+std::vector<Deferral> Deferrals(const Affine& map) {
+  const platform::RowCopy mirror{60, 40, -1, -1, 0, 0, 57, 31};
+  return {
+      {"draw", [=](Bitmap& t, const Bitmap& s) { return t.DeferDraw(s, map); },
+       [=](Bitmap& t, const Bitmap& s) { platform::DrawTransformedPixels(t, s, map); }},
+      {"mirror", [=](Bitmap& t, const Bitmap& s) { return t.DeferCopy(s, mirror); },
+       [=](Bitmap& t, const Bitmap& s) { platform::CopyRows(t, s, mirror); }},
+  };
+}
+
 // Whatever happens to the source first, the target shows the source as it was drawn.
 TEST(DeferredDraw, TheSourceChangingOrGoingAwayFirstFinishesTheDraw) {
   const Prepared prepared(DrawCase{57, 31, 30, false});
   const auto& [original, tw, th, map] = prepared;
-  Bitmap expected(tw, th, kBack);
-  platform::DrawTransformedPixels(expected, original, map);
   struct Change {
     const char* name;
     void (*apply)(std::unique_ptr<Bitmap>& source);
@@ -244,14 +262,97 @@ TEST(DeferredDraw, TheSourceChangingOrGoingAwayFirstFinishesTheDraw) {
          platform::DrawTransformedPixels(*s, Bitmap(4, 4, 0xFFFFFFFF), Affine{});
        }},
   };
-  for (const Change& change : changes) {
-    SCOPED_TRACE(change.name);
-    auto source = std::make_unique<Bitmap>(original);
-    Bitmap target(tw, th, 0);
+  for (const Deferral& deferral : Deferrals(map)) {
+    Bitmap expected(tw, th, kBack);
+    deferral.eager(expected, original);
+    for (const Change& change : changes) {
+      SCOPED_TRACE(std::string(deferral.name) + ", then the source " + change.name);
+      auto source = std::make_unique<Bitmap>(original);
+      Bitmap target(tw, th, 0);
+      target.Fill(kBack);
+      ASSERT_TRUE(deferral.defer(target, *source));
+      change.apply(source);
+      EXPECT_FALSE(target.HasPendingDraw());
+      EXPECT_EQ(FirstDifference(target, expected), "");
+    }
+  }
+}
+
+// A copy worked out area by area: a mirror at the picture's own size, as the edge repair
+// makes one, and copies clipped by the target, placed both ways.
+TEST(DeferredCopy, AreasWorkedOutAloneEqualTheWholeCopy) {
+  const struct {
+    int32_t tw, th;
+    platform::RowCopy copy;
+  } cases[] = {
+      {57, 31, {56, 30, -1, -1, 0, 0, 57, 31}},  // the 180-degree turn
+      {70, 50, {3, 40, 1, -1, 5, 2, 50, 29}},    // upside down, inside a larger target
+      {70, 50, {69, 7, -1, 1, 0, 0, 57, 31}},    // mirrored, at the target's right edge
+      {9, 40, {4, 39, 1, -1, 20, 0, 1, 31}},     // one column
+  };
+  const Bitmap source = Photo(57, 31);
+  std::mt19937 random(23);
+  for (const auto& [tw, th, copy] : cases) {
+    SCOPED_TRACE(std::to_string(copy.x) + "," + std::to_string(copy.y));
+    Bitmap whole(tw, th, kBack);
+    platform::CopyRows(whole, source, copy);
+    Bitmap deferred(tw, th, 0);
+    deferred.Fill(kBack);
+    ASSERT_TRUE(deferred.DeferCopy(source, copy));
+    for (int i = 0; i < 30; ++i) {
+      const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
+      const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
+      const int32_t side = std::uniform_int_distribution<int>(1, 7)(random);
+      deferred.SettleArea(x, y, side, side);
+      for (int32_t v = std::max(y, 0); v < std::min(y + side, th); ++v) {
+        for (int32_t u = std::max(x, 0); u < std::min(x + side, tw); ++u) {
+          ASSERT_EQ(deferred.RawRowConst(v)[u], whole.at(u, v)) << "at " << u << "," << v;
+        }
+      }
+    }
+    EXPECT_TRUE(deferred.HasPendingDraw());
+    EXPECT_EQ(FirstDifference(deferred, whole), "");
+    EXPECT_FALSE(deferred.HasPendingDraw());
+  }
+}
+
+// The edge repair's chain: a draw deferred from a mirror that is itself deferred. Reading
+// areas of the draw works out only what they read of the mirror; the mirror finished, or
+// its source changed, before the draw is read, leaves the draw's pixels as they were.
+TEST(DeferredCopy, ADrawFromADeferredMirror) {
+  const Prepared prepared(DrawCase{57, 31, 30, false});
+  const auto& [original, tw, th, map] = prepared;
+  const platform::RowCopy mirror{56, 30, -1, -1, 0, 0, 57, 31};
+  Bitmap turned(57, 31, kBack);
+  platform::CopyRows(turned, original, mirror);
+  Bitmap expected(tw, th, kBack);
+  platform::DrawTransformedPixels(expected, turned, map);
+  const struct {
+    const char* name;
+    void (*apply)(Bitmap& source, Bitmap& middle);
+  } events[] = {
+      {"the mirror read whole", [](Bitmap&, Bitmap& m) { (void)std::as_const(m).data(); }},
+      {"the mirror written", [](Bitmap&, Bitmap& m) { m.row(0)[0] = 0xFFFFFFFF; }},
+      {"the source written", [](Bitmap& s, Bitmap&) { s.row(5)[5] = 0xFFFFFFFF; }},
+      {"the source cleared", [](Bitmap& s, Bitmap&) { s.Fill(0xFF00FF00); }},
+  };
+  for (const auto& event : events) {
+    SCOPED_TRACE(event.name);
+    Bitmap source = original;
+    Bitmap middle(57, 31, 0), target(tw, th, 0);
+    middle.Fill(kBack);
     target.Fill(kBack);
-    ASSERT_TRUE(target.DeferDraw(*source, map));
-    change.apply(source);
-    EXPECT_FALSE(target.HasPendingDraw());
+    ASSERT_TRUE(middle.DeferCopy(source, mirror));
+    ASSERT_TRUE(target.DeferDraw(middle, map));
+    EXPECT_TRUE(middle.HasPendingDraw());     // the draw did not need the whole mirror
+    target.SettleArea(tw / 2, th / 2, 3, 3);  // the picture's middle
+    EXPECT_TRUE(middle.HasPendingDraw());
+    for (int32_t v = th / 2; v < th / 2 + 3; ++v) {
+      for (int32_t u = tw / 2; u < tw / 2 + 3; ++u) {
+        ASSERT_EQ(target.RawRowConst(v)[u], expected.at(u, v)) << "at " << u << "," << v;
+      }
+    }
+    event.apply(source, middle);
     EXPECT_EQ(FirstDifference(target, expected), "");
   }
 }
