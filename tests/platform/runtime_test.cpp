@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/error.h"
+#include "platform/parallel.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -87,6 +90,36 @@ TEST(Radians, UsesTheProgramsConstantAndFaultsForBadAngles) {
 TEST(DescribeError, NamesTheNumberTheCauseAndTheFile) {
   const Error error(ErrorNumber::kFileNotFound, "File not found", "/x/test.jpg");
   EXPECT_EQ(platform::DescribeError(error), "Run-time error 53: File not found: /x/test.jpg");
+}
+
+// However the rows are shared out, small jobs on this thread alone or large ones in
+// pieces over the cores, each row is handed out exactly once.
+TEST(ForRowBands, EachRowExactlyOnce) {
+  const struct {
+    int32_t rows;
+    int64_t pixels;
+  } jobs[] = {{0, 0},
+              {1, 1},
+              {7, 100},
+              {1, int64_t{1} << 30},
+              {3, int64_t{1} << 30},
+              {15, 4'000'000},
+              {1895, 4'000'000},
+              {4001, 24'000'000}};
+  for (const auto& job : jobs) {
+    SCOPED_TRACE(std::to_string(job.rows) + " rows");
+    std::vector<std::atomic<int>> visits(static_cast<size_t>(job.rows));
+    std::atomic<int> calls{0};
+    platform::ForRowBands(job.rows, job.pixels, [&](int32_t first, int32_t last) {
+      ++calls;
+      EXPECT_LT(first, last);
+      for (int32_t row = first; row < last; ++row) ++visits[static_cast<size_t>(row)];
+    });
+    for (int32_t row = 0; row < job.rows; ++row) {
+      ASSERT_EQ(visits[static_cast<size_t>(row)].load(), 1) << "row " << row;
+    }
+    EXPECT_EQ(calls.load() == 0, job.rows == 0);
+  }
 }
 
 }  // namespace
