@@ -44,12 +44,25 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   }
   const QRect visible = exposed.intersected(area);
   if (visible.isEmpty() || image.empty()) return;
+  if (image.HasPendingFill() && !image.HasPendingDraw()) {
+    // A clear still pending shows as its colour. Carrying it out only to show it would
+    // write the whole surface, and the work surfaces are cleared after every turn.
+    painter.fillRect(visible, QColor::fromRgb(image.PendingFill()));
+    return;
+  }
+  const QRect shown = visible.translated(-border, -border);
+  if (2 * int64_t{shown.width()} * shown.height() >= int64_t{image.width()} * image.height()) {
+    (void)image.data();  // most of it: all at once, over all the cores
+  } else {
+    image.SettleArea(shown.x(), shown.y(), shown.width(), shown.height());
+  }
   // Surface pixels are opaque (every drawing call blends onto an opaque clear). Shown as
   // RGB32 they are copied; shown with their alpha, the toolkit would first scan the whole
   // image for transparent pixels, on every repaint.
-  const QImage view(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
-                    static_cast<qsizetype>(image.width()) * 4, QImage::Format_RGB32);
-  painter.drawImage(visible, view, visible.translated(-border, -border));
+  const QImage view(reinterpret_cast<const uchar*>(image.RawRowConst(0)), image.width(),
+                    image.height(), static_cast<qsizetype>(image.width()) * 4,
+                    QImage::Format_RGB32);
+  painter.drawImage(visible, view, shown);
 }
 
 }  // namespace platform

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QImage>
 #include <QObject>
 #include <QWidget>
 
 #include "platform/error.h"
 #include "platform/picture_box.h"
+#include "platform/pixel_ops.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -123,6 +125,37 @@ TEST_F(SurfaceTest, EveryHandlingsChangesAreRepainted) {
     for (int change = 0; change < 50; ++change) form_.pDes.Cls();
     QApplication::processEvents();
     EXPECT_EQ(counter.paints, handling);
+  }
+}
+
+// What a surface shows is what its pixels stand for, without working out more of them
+// than is shown: a clear still pending shows as its colour and stays pending; a pending
+// draw shown in part is worked out in that part only.
+TEST_F(SurfaceTest, ShowsWhatIsPendingWithoutCarryingItAllOut) {
+  platform::PictureBox& box = form_.pTM;
+  box.SetBorderStyle(0);
+  testing_support::Fill(box, testing_support::Numbered(60, 40));
+  box.SetBackColor(0x3366CC);
+  box.Cls();
+  const uint32_t back = platform::PixelFromOleColor(0x3366CC);
+  const QImage cleared = box.widget()->grab().toImage();
+  EXPECT_TRUE(box.Pixels().HasPendingFill());
+  EXPECT_EQ(cleared.pixel(0, 0), back);
+  EXPECT_EQ(cleared.pixel(59, 39), back);
+
+  const Bitmap picture = testing_support::Photo(30, 20);
+  const platform::Affine map = testing_support::Turn(30, 20, 5);
+  Bitmap expected(60, 40, back);
+  platform::DrawTransformedPixels(expected, picture, map);
+  ASSERT_TRUE(box.Pixels().DeferDraw(picture, map));
+  QImage shown(60, 40, QImage::Format_RGB32);
+  shown.fill(Qt::black);
+  box.widget()->render(&shown, QPoint(20, 10), QRegion(20, 10, 8, 8));
+  EXPECT_TRUE(box.Pixels().HasPendingDraw());
+  for (int y = 10; y < 18; ++y) {
+    for (int x = 20; x < 28; ++x) {
+      ASSERT_EQ(shown.pixel(x, y), expected.at(x, y)) << x << "," << y;
+    }
   }
 }
 
