@@ -140,18 +140,16 @@ AVX2 inline __m256i WeightsOfSecond(__m256i q) {
   return _mm256_shuffle_epi8(q, pick);
 }
 
-// Bilinear's two steps on pairs (left, right) of 16-bit channels in each 128-bit lane:
-// vertical with wy, then horizontal with wx = (256 - wx) x 4, wx x 4. The result sits in
-// each lane's low 64 bits.
+// Bilinear's two steps on pairs (left, right) of 16-bit channels in each 128-bit lane,
+// vertical with wy, then horizontal with wx, each given as weight << 7. Each step is
+// a + mulhrs(b - a, w << 7): the rounding high multiply gives ((b - a) * w * 128 + 2^14)
+// >> 15, which is floor(((b - a) * w + 128) / 256), so a step equals Bilinear's
+// (a * (256 - w) + b * w + 128) >> 8 exactly, in three instructions instead of six. The
+// result sits in each lane's low 64 bits.
 AVX2 inline __m256i BlendPairs(__m256i top, __m256i bottom, __m256i wy, __m256i wx) {
-  const __m256i round = _mm256_set1_epi16(128);
-  __m256i m =
-      _mm256_add_epi16(_mm256_mullo_epi16(top, _mm256_sub_epi16(_mm256_set1_epi16(256), wy)),
-                       _mm256_mullo_epi16(bottom, wy));
-  m = _mm256_srli_epi16(_mm256_add_epi16(m, round), 8);
-  m = _mm256_mullo_epi16(m, wx);
-  m = _mm256_add_epi16(m, _mm256_srli_si256(m, 8));
-  return _mm256_srli_epi16(_mm256_add_epi16(m, round), 8);
+  const __m256i m = _mm256_add_epi16(top, _mm256_mulhrs_epi16(_mm256_sub_epi16(bottom, top), wy));
+  const __m256i right = _mm256_srli_si256(m, 8);
+  return _mm256_add_epi16(m, _mm256_mulhrs_epi16(_mm256_sub_epi16(right, m), wx));
 }
 
 // Pixels i and i + 1 as one 64-bit value.
@@ -161,10 +159,9 @@ inline long long Pair(const uint32_t* pixels, int64_t i) {
   return pair;
 }
 
-// Horizontal weights as BlendPairs wants them: 256 - wx for the left pixel's four
-// channels, wx for the right one's.
-AVX2 inline __m256i SpreadX(__m256i wx) {
-  return _mm256_blend_epi16(_mm256_sub_epi16(_mm256_set1_epi16(256), wx), wx, 0xF0);
+// A weight as BlendPairs wants it.
+AVX2 inline __m256i Scaled(__m256i weights) {
+  return _mm256_slli_epi16(weights, 7);
 }
 
 // The same blend as Bilinear, four pixels at a time and bit for bit. Tap addresses are
@@ -195,9 +192,9 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
     const __m256i top23 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(pixels, i3), Pair(pixels, i2)));
     const __m256i bottom23 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(below, i3), Pair(below, i2)));
     const __m256i h01 =
-        BlendPairs(top01, bottom01, WeightsOfFirst(qv), SpreadX(WeightsOfFirst(qu)));
+        BlendPairs(top01, bottom01, Scaled(WeightsOfFirst(qv)), Scaled(WeightsOfFirst(qu)));
     const __m256i h23 =
-        BlendPairs(top23, bottom23, WeightsOfSecond(qv), SpreadX(WeightsOfSecond(qu)));
+        BlendPairs(top23, bottom23, Scaled(WeightsOfSecond(qv)), Scaled(WeightsOfSecond(qu)));
     // Pixels 0 | 1 and 2 | 3 sit in the low 64 bits of each half: packed, they are 32-bit
     // elements 0, 4, 2 and 6.
     const __m256i packed = _mm256_packus_epi16(h01, h23);
