@@ -168,7 +168,10 @@ AVX2 inline __m256i Scaled(__m256i weights) {
 // worked out in the integer unit, alongside the vector blend; each pixel's left/right pair
 // of taps is loaded as one 64-bit value, two pixels' pairs per 128 bits, and widened to 16
 // bits per channel in one step. Returns how many pixels it did (a multiple of four); the
-// caller finishes the rest one pixel at a time.
+// caller finishes the rest one pixel at a time. kOntoClear: the pixels under are all the
+// clear's colour (under.cleared), so a translucent sample can be blended onto it after
+// the loop, and the loop stores without looking at alpha.
+template <bool kOntoClear>
 AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* out, int32_t count,
                              int64_t u, int64_t v, int64_t du, int64_t dv, const Under& under) {
   u += kHalfStep;
@@ -182,6 +185,7 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
   const __m128i opaque = _mm_set1_epi32(255);
   const uint32_t* below = pixels + stride;
   auto index = [&](int64_t k) { return ((v + k * dv) >> 32) * stride + ((u + k * du) >> 32); };
+  __m128i alphas = _mm_set1_epi32(-1);  // every result's alpha, ANDed
   int32_t done = 0;
   for (; done + 4 <= count; done += 4) {
     // Invariant: u, v (and qu, qv) are the rounded 32.32 positions of pixel `done` (and
@@ -199,7 +203,10 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
     // elements 0, 4, 2 and 6.
     const __m256i packed = _mm256_packus_epi16(h01, h23);
     const __m128i result = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(packed, order));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(result, 24), opaque)) == 0xFFFF) {
+    if constexpr (kOntoClear) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), result);
+      alphas = _mm_and_si128(alphas, result);
+    } else if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(result, 24), opaque)) == 0xFFFF) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), result);
     } else {
       alignas(16) uint32_t samples[4];
@@ -210,6 +217,11 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
     v += 4 * dv;
     qu = _mm256_add_epi64(qu, step_u);
     qv = _mm256_add_epi64(qv, step_v);
+  }
+  if (kOntoClear &&
+      _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(alphas, 24), opaque)) != 0xFFFF) {
+    // Over leaves an opaque sample as it is.
+    for (int32_t k = 0; k < done; ++k) out[k] = Over(out[k], under.colour);
   }
   return done;
 }
@@ -288,8 +300,9 @@ void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t 
   const size_t stride = static_cast<size_t>(job.src.width());
 #if defined(__x86_64__)
   if (HasAvx2()) {
-    const int32_t done = CoveredSpanAvx2(pixels, static_cast<int64_t>(stride), out + x0,
-                                         x1 - x0 + 1, u, v, du, dv, under);
+    const auto span = under.cleared ? CoveredSpanAvx2<true> : CoveredSpanAvx2<false>;
+    const int32_t done =
+        span(pixels, static_cast<int64_t>(stride), out + x0, x1 - x0 + 1, u, v, du, dv, under);
     x0 += done;
     u += du * done;
     v += dv * done;
