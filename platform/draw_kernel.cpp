@@ -164,10 +164,9 @@ AVX2 inline __m256i Scaled(__m256i weights) {
   return _mm256_slli_epi16(weights, 7);
 }
 
-// The same blend as Bilinear, four pixels at a time and bit for bit. Tap addresses are
-// worked out in the integer unit, alongside the vector blend; each pixel's left/right pair
-// of taps is loaded as one 64-bit value, two pixels' pairs per 128 bits, and widened to 16
-// bits per channel in one step. Returns how many pixels it did (a multiple of four); the
+// The same blend as Bilinear, four pixels at a time and bit for bit. Each pixel's
+// left/right pair of taps is loaded as one 64-bit value, two pixels' pairs per 128 bits,
+// and widened to 16 bits per channel in one step. Returns how many pixels it did (a multiple of four); the
 // caller finishes the rest one pixel at a time. kOntoClear: the pixels under are all the
 // clear's colour (under.cleared), so a translucent sample can be blended onto it after
 // the loop, and the loop stores without looking at alpha.
@@ -184,13 +183,19 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
   const __m256i order = _mm256_setr_epi32(0, 4, 2, 6, 0, 4, 2, 6);
   const __m128i opaque = _mm_set1_epi32(255);
   const uint32_t* below = pixels + stride;
-  auto index = [&](int64_t k) { return ((v + k * dv) >> 32) * stride + ((u + k * du) >> 32); };
+  const __m256i row_stride = _mm256_set1_epi64x(stride);
   __m128i alphas = _mm_set1_epi32(-1);  // every result's alpha, ANDed
   int32_t done = 0;
   for (; done + 4 <= count; done += 4) {
     // Invariant: u, v (and qu, qv) are the rounded 32.32 positions of pixel `done` (and
     // of done .. done + 3), each pixel with its four taps inside the source.
-    const int64_t i0 = index(0), i1 = index(1), i2 = index(2), i3 = index(3);
+    // Tap indices row * stride + column, in lanes (0, 2 | 1, 3); both parts are below 2^31.
+    const __m256i index = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(qv, 32), row_stride),
+                                           _mm256_srli_epi64(qu, 32));
+    const __m128i index02 = _mm256_castsi256_si128(index);
+    const __m128i index13 = _mm256_extracti128_si256(index, 1);
+    const int64_t i0 = _mm_cvtsi128_si64(index02), i2 = _mm_extract_epi64(index02, 1);
+    const int64_t i1 = _mm_cvtsi128_si64(index13), i3 = _mm_extract_epi64(index13, 1);
     const __m256i top01 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(pixels, i1), Pair(pixels, i0)));
     const __m256i bottom01 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(below, i1), Pair(below, i0)));
     const __m256i top23 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(pixels, i3), Pair(pixels, i2)));
@@ -213,8 +218,6 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
       _mm_store_si128(reinterpret_cast<__m128i*>(samples), result);
       for (int k = 0; k < 4; ++k) out[done + k] = Over(samples[k], under.At(out[done + k]));
     }
-    u += 4 * du;
-    v += 4 * dv;
     qu = _mm256_add_epi64(qu, step_u);
     qv = _mm256_add_epi64(qv, step_v);
   }
