@@ -189,6 +189,27 @@ TEST(FastBlit, LargeRightAnglesEqualTheReferenceExactly) {
 
 // A deferred draw: each area worked out alone holds exactly the pixels of the whole draw,
 // however the areas overlap and in whatever order they are read.
+// Works out `count` small overlapping areas of `deferred` at random, as the edge repair
+// asks for them, and compares each, where it lies on the bitmap, with `whole`.
+testing::AssertionResult AreasMatch(const Bitmap& deferred, const Bitmap& whole,
+                                    std::mt19937& random, int count) {
+  const int32_t tw = whole.width(), th = whole.height();
+  for (int i = 0; i < count; ++i) {
+    const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
+    const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
+    const int32_t side = std::uniform_int_distribution<int>(1, 7)(random);
+    deferred.SettleArea(x, y, side, side);
+    for (int32_t v = std::max(y, 0); v < std::min(y + side, th); ++v) {
+      for (int32_t u = std::max(x, 0); u < std::min(x + side, tw); ++u) {
+        if (deferred.RawRowConst(v)[u] != whole.at(u, v)) {
+          return testing::AssertionFailure() << "differs at " << u << "," << v;
+        }
+      }
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
 TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
   std::mt19937 random(11);
   for (const DrawCase& c : DrawCases()) {
@@ -206,18 +227,7 @@ TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
       platform::DrawTransformedPixels(whole, source, map);
       deferred.Fill(kBack);
       ASSERT_TRUE(deferred.DeferDraw(source, map));
-      // Small overlapping areas, as the edge repair asks for them.
-      for (int i = 0; i < 40; ++i) {
-        const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
-        const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
-        const int32_t side = std::uniform_int_distribution<int>(1, 7)(random);
-        deferred.SettleArea(x, y, side, side);
-        for (int32_t v = std::max(y, 0); v < std::min(y + side, th); ++v) {
-          for (int32_t u = std::max(x, 0); u < std::min(x + side, tw); ++u) {
-            ASSERT_EQ(deferred.RawRowConst(v)[u], whole.at(u, v)) << "at " << u << "," << v;
-          }
-        }
-      }
+      ASSERT_TRUE(AreasMatch(deferred, whole, random, 40));
       EXPECT_TRUE(deferred.HasPendingDraw());
       EXPECT_EQ(FirstDifference(deferred, whole), "");  // reading it all finishes the draw
       EXPECT_FALSE(deferred.HasPendingDraw());
@@ -299,17 +309,7 @@ TEST(DeferredCopy, AreasWorkedOutAloneEqualTheWholeCopy) {
     Bitmap deferred(tw, th, 0);
     deferred.Fill(kBack);
     ASSERT_TRUE(deferred.DeferCopy(source, copy));
-    for (int i = 0; i < 30; ++i) {
-      const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
-      const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
-      const int32_t side = std::uniform_int_distribution<int>(1, 7)(random);
-      deferred.SettleArea(x, y, side, side);
-      for (int32_t v = std::max(y, 0); v < std::min(y + side, th); ++v) {
-        for (int32_t u = std::max(x, 0); u < std::min(x + side, tw); ++u) {
-          ASSERT_EQ(deferred.RawRowConst(v)[u], whole.at(u, v)) << "at " << u << "," << v;
-        }
-      }
-    }
+    ASSERT_TRUE(AreasMatch(deferred, whole, random, 30));
     EXPECT_TRUE(deferred.HasPendingDraw());
     EXPECT_EQ(FirstDifference(deferred, whole), "");
     EXPECT_FALSE(deferred.HasPendingDraw());
