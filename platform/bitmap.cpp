@@ -205,10 +205,7 @@ bool Bitmap::LinkSource(const Bitmap& source) {
   if (!source.HasPendingDraw()) source.Settle();
   source.ReleaseReader();  // one reader at a time: an earlier one finishes now
   draw_source_ = &source;
-  const auto blocks = [](int32_t pixels) {
-    return (int64_t{pixels} + kSettleBlock - 1) / kSettleBlock;
-  };
-  settled_blocks_.assign(static_cast<size_t>(blocks(width_) * blocks(height_)), 0);
+  settled_blocks_.assign(static_cast<size_t>(BlocksAcross(width_) * BlocksAcross(height_)), 0);
   source.reader_ = this;
   return true;
 }
@@ -247,13 +244,13 @@ void Bitmap::CarryOutDraw() const {
 }
 
 void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const {
-  const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
-  const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
-  const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
   if (draw_source_ == nullptr) {
     Settle();
     return;
   }
+  const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+  const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
+  const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
   if (left >= right || top >= bottom) return;
   const auto first_col = static_cast<int32_t>(left / kSettleBlock);
   const auto last_col = static_cast<int32_t>((right - 1) / kSettleBlock);
@@ -266,8 +263,7 @@ void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) con
 // Works out the blocks [first_col, last_col] of one block row that are not yet, each run
 // of them in one call.
 void Bitmap::SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const {
-  const int64_t columns = (int64_t{width_} + kSettleBlock - 1) / kSettleBlock;
-  uint8_t* settled = settled_blocks_.data() + block_row * columns;
+  uint8_t* settled = settled_blocks_.data() + block_row * BlocksAcross(width_);
   const int32_t top = block_row * kSettleBlock, bottom = std::min(height_, top + kSettleBlock);
   for (int32_t col = first_col; col <= last_col;) {
     if (settled[col] != 0) {

@@ -139,6 +139,9 @@ class Bitmap {
   // worked out for: callers ask for many small overlapping areas along a line, and each
   // block is worked out once. Kept between draws, so its memory is reused.
   static constexpr int32_t kSettleBlock = 8;
+  static int64_t BlocksAcross(int32_t pixels) {
+    return (int64_t{pixels} + kSettleBlock - 1) / kSettleBlock;
+  }
   mutable std::vector<uint8_t> settled_blocks_;
   void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const;
   bool LinkSource(const Bitmap& source);

@@ -159,6 +159,12 @@ inline long long Pair(const uint32_t* pixels, int64_t i) {
   return pair;
 }
 
+// Whether all four pixels have alpha 255.
+AVX2 inline bool AllOpaque(__m128i pixels) {
+  const __m128i alpha = _mm_srli_epi32(pixels, 24);
+  return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
+}
+
 // A weight as BlendPairs wants it.
 AVX2 inline __m256i Scaled(__m256i weights) {
   return _mm256_slli_epi16(weights, 7);
@@ -166,9 +172,9 @@ AVX2 inline __m256i Scaled(__m256i weights) {
 
 // The same blend as Bilinear, four pixels at a time and bit for bit. Each pixel's
 // left/right pair of taps is loaded as one 64-bit value, two pixels' pairs per 128 bits,
-// and widened to 16 bits per channel in one step. Returns how many pixels it did (a multiple of four); the
-// caller finishes the rest one pixel at a time. kOntoClear: the pixels under are all the
-// clear's colour (under.cleared), so a translucent sample can be blended onto it after
+// and widened to 16 bits per channel in one step. Returns how many pixels it did (a
+// multiple of four); the caller finishes the rest one pixel at a time. kOntoClear: the pixels under
+// are all the clear's colour (under.cleared), so a translucent sample can be blended onto it after
 // the loop, and the loop stores without looking at alpha.
 template <bool kOntoClear>
 AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* out, int32_t count,
@@ -181,14 +187,13 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
   __m256i qv = _mm256_set_epi64x(v + 3 * dv, v + dv, v + 2 * dv, v);
   const __m256i step_u = _mm256_set1_epi64x(4 * du), step_v = _mm256_set1_epi64x(4 * dv);
   const __m256i order = _mm256_setr_epi32(0, 4, 2, 6, 0, 4, 2, 6);
-  const __m128i opaque = _mm_set1_epi32(255);
   const uint32_t* below = pixels + stride;
   const __m256i row_stride = _mm256_set1_epi64x(stride);
   __m128i alphas = _mm_set1_epi32(-1);  // every result's alpha, ANDed
   int32_t done = 0;
   for (; done + 4 <= count; done += 4) {
-    // Invariant: u, v (and qu, qv) are the rounded 32.32 positions of pixel `done` (and
-    // of done .. done + 3), each pixel with its four taps inside the source.
+    // Invariant: qu, qv hold the rounded 32.32 positions of pixels done .. done + 3, each
+    // pixel with its four taps inside the source.
     // Tap indices row * stride + column, in lanes (0, 2 | 1, 3); both parts are below 2^31.
     const __m256i index = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(qv, 32), row_stride),
                                            _mm256_srli_epi64(qu, 32));
@@ -211,7 +216,7 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
     if constexpr (kOntoClear) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), result);
       alphas = _mm_and_si128(alphas, result);
-    } else if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(result, 24), opaque)) == 0xFFFF) {
+    } else if (AllOpaque(result)) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), result);
     } else {
       alignas(16) uint32_t samples[4];
@@ -221,8 +226,7 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
     qu = _mm256_add_epi64(qu, step_u);
     qv = _mm256_add_epi64(qv, step_v);
   }
-  if (kOntoClear &&
-      _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(alphas, 24), opaque)) != 0xFFFF) {
+  if (kOntoClear && !AllOpaque(alphas)) {
     // Over leaves an opaque sample as it is.
     for (int32_t k = 0; k < done; ++k) out[k] = Over(out[k], under.colour);
   }
@@ -423,28 +427,39 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   }
 }
 
+// The bounding box of the rectangle [left, right] x [top, bottom] mapped through `m`: the
+// box of its four corners.
+struct Box {
+  double x_lo, x_hi, y_lo, y_hi;
+};
+
+Box MappedBox(const Affine& m, double left, double top, double right, double bottom) {
+  Box box{std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
+          std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest()};
+  for (const double x : {left, right}) {
+    for (const double y : {top, bottom}) {
+      box.x_lo = std::min(box.x_lo, m.X(x, y));
+      box.x_hi = std::max(box.x_hi, m.X(x, y));
+      box.y_lo = std::min(box.y_lo, m.Y(x, y));
+      box.y_hi = std::max(box.y_hi, m.Y(x, y));
+    }
+  }
+  return box;
+}
+
 // Carries out what is pending on the source where the area reads it: around where the
 // area's corners map to, two pixels wider for the bilinear taps, and wider again by the
 // reach of the edge coverage (a pixel partly over the picture reads its nearest pixels).
 void SettleSourceUnder(const Bitmap& src, const Affine& inv, EdgeScale scale, PixelRect area) {
   const double reach_u = 2 + 0.5 * scale.gu, reach_v = 2 + 0.5 * scale.gv;
-  double u_lo = std::numeric_limits<double>::max(), u_hi = std::numeric_limits<double>::lowest();
-  double v_lo = u_lo, v_hi = u_hi;
-  for (const double x : {1.0 * area.left, 1.0 * area.right}) {
-    for (const double y : {1.0 * area.top, 1.0 * area.bottom}) {
-      u_lo = std::min(u_lo, inv.X(x, y));
-      u_hi = std::max(u_hi, inv.X(x, y));
-      v_lo = std::min(v_lo, inv.Y(x, y));
-      v_hi = std::max(v_hi, inv.Y(x, y));
-    }
-  }
+  const Box read = MappedBox(inv, area.left, area.top, area.right, area.bottom);
   auto clip = [](double value, int32_t size) {
     return static_cast<int32_t>(std::clamp(value, 0.0, static_cast<double>(size)));
   };
-  const int32_t left = clip(std::floor(u_lo - reach_u), src.width());
-  const int32_t right = clip(std::ceil(u_hi + reach_u), src.width());
-  const int32_t top = clip(std::floor(v_lo - reach_v), src.height());
-  const int32_t bottom = clip(std::ceil(v_hi + reach_v), src.height());
+  const int32_t left = clip(std::floor(read.x_lo - reach_u), src.width());
+  const int32_t right = clip(std::ceil(read.x_hi + reach_u), src.width());
+  const int32_t top = clip(std::floor(read.y_lo - reach_v), src.height());
+  const int32_t bottom = clip(std::ceil(read.y_hi + reach_v), src.height());
   src.SettleArea(left, top, right - left, bottom - top);
 }
 
@@ -478,17 +493,7 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
     return true;
   }
   // Target rows the picture can reach: its corners' bounding box, a pixel wider.
-  double y_lo = std::numeric_limits<double>::max(), y_hi = std::numeric_limits<double>::lowest();
-  double x_lo = y_lo, x_hi = y_hi;
-  for (const auto& [u, v] : {std::pair{0.0, 0.0},
-                             {1.0 * src.width(), 0.0},
-                             {0.0, 1.0 * src.height()},
-                             {1.0 * src.width(), 1.0 * src.height()}}) {
-    x_lo = std::min(x_lo, src_to_dst.X(u, v));
-    x_hi = std::max(x_hi, src_to_dst.X(u, v));
-    y_lo = std::min(y_lo, src_to_dst.Y(u, v));
-    y_hi = std::max(y_hi, src_to_dst.Y(u, v));
-  }
+  const auto [x_lo, x_hi, y_lo, y_hi] = MappedBox(src_to_dst, 0, 0, src.width(), src.height());
   auto clip = [](double value, int32_t lo, int32_t hi) {
     return static_cast<int32_t>(
         std::clamp(value, static_cast<double>(lo), static_cast<double>(hi)));

@@ -67,7 +67,7 @@ void PictureBox::SetBackColor(OleColor color) {
   back_color_ = color & 0x00FFFFFF;
   if (Tracing())
     TraceRecord("BackColor").Text("surface", Name()).Number("value", int64_t{back_color_}).Emit();
-  view_->update();
+  view_->RequestRepaint();  // the border and any uncovered part show it
 }
 
 void PictureBox::SetPicture(const platform::Picture& picture) {
