@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QImage>
 #include <QObject>
+#include <QRegion>
 #include <QWidget>
 
 #include "platform/error.h"
@@ -156,6 +157,36 @@ TEST_F(SurfaceTest, ShowsWhatIsPendingWithoutCarryingItAllOut) {
     for (int x = 20; x < 28; ++x) {
       ASSERT_EQ(shown.pixel(x, y), expected.at(x, y)) << x << "," << y;
     }
+  }
+}
+
+// Where other controls overlap a surface, what is exposed of it is a region of several
+// rectangles; each shows its own part of the pixels, inside the border or without one.
+TEST_F(SurfaceTest, ARegionOfSeveralRectanglesShowsEachItsOwnPixels) {
+  for (const int border_style : {0, 1}) {
+    platform::PictureBox& box = form_.pTM;
+    box.SetBorderStyle(border_style);
+    const int border = box.BorderPixels();
+    testing_support::Fill(box, testing_support::Numbered(60, 40));
+    const Bitmap& pixels = box.Pixels();
+    QRegion region(3, 4, 30, 9);
+    region += QRect(40, 2, 15, 30);
+    region += QRect(5, 20, 50, 6);  // overlaps the second: the region splits it up
+    ASSERT_GE(region.rectCount(), 4);
+    QImage shown(60 + 2 * border, 40 + 2 * border, QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    // The region is rendered where it lies: its corner at its own place in the image.
+    box.widget()->render(&shown, region.boundingRect().topLeft(), region);
+    int checked = 0;
+    for (const QRect& rect : region) {
+      for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x, ++checked) {
+          ASSERT_EQ(shown.pixel(x, y), pixels.at(x - border, y - border))
+              << "border " << border << " at " << x << "," << y;
+        }
+      }
+    }
+    EXPECT_EQ(checked, 30 * 9 + 15 * 30 + 50 * 6 - 15 * 6);
   }
 }
 
