@@ -128,35 +128,38 @@ constexpr int64_t kHalfStep = int64_t{1} << 23;  // rounds a 32.32 value to the 
 #if defined(__x86_64__)
 #define AVX2 __attribute__((target("avx2")))
 
-// The 8-bit weight of a rounded 32.32 position is byte 3 of its 64-bit lane. These
-// shuffles copy it, zero-extended, into all eight 16-bit lanes of its 128-bit half: for
-// the first position of each half (pixels 0 and 2) or the second (pixels 1 and 3).
+// The 8-bit weight of a rounded 32.32 position is byte 3 of its 64-bit lane. Positions
+// sit in lanes (0, 2 | 1, 3): pixels 0 and 2 in the low 128-bit half, 1 and 3 in the high.
+// These shuffles copy weights, zero-extended, into 16-bit lanes: the first position of
+// each half (pixels 0 | 1) or the second (pixels 2 | 3) into all eight lanes of its half,
+// or each position into the four lanes of its own 64-bit quarter.
 AVX2 inline __m256i WeightsOfFirst(__m256i q) {
-  const __m256i pick = _mm256_set1_epi16(static_cast<short>(0x8003));
-  return _mm256_shuffle_epi8(q, pick);
+  return _mm256_shuffle_epi8(q, _mm256_set1_epi16(static_cast<short>(0x8003)));
 }
 AVX2 inline __m256i WeightsOfSecond(__m256i q) {
-  const __m256i pick = _mm256_set1_epi16(static_cast<short>(0x800B));
+  return _mm256_shuffle_epi8(q, _mm256_set1_epi16(static_cast<short>(0x800B)));
+}
+AVX2 inline __m256i WeightsInPlace(__m256i q) {
+  const __m256i pick = _mm256_setr_epi64x(0x8003800380038003, 0x800B800B800B800B,
+                                          0x8003800380038003, 0x800B800B800B800B);
   return _mm256_shuffle_epi8(q, pick);
 }
 
-// Bilinear's two steps on pairs (left, right) of 16-bit channels in each 128-bit lane,
-// vertical with wy, then horizontal with wx, each given as weight << 7. Each step is
-// a + mulhrs(b - a, w << 7): the rounding high multiply gives ((b - a) * w * 128 + 2^14)
-// >> 15, which is floor(((b - a) * w + 128) / 256), so a step equals Bilinear's
-// (a * (256 - w) + b * w + 128) >> 8 exactly, in three instructions instead of six. The
-// result sits in each lane's low 64 bits.
-AVX2 inline __m256i BlendPairs(__m256i top, __m256i bottom, __m256i wy, __m256i wx) {
-  const __m256i m = _mm256_add_epi16(top, _mm256_mulhrs_epi16(_mm256_sub_epi16(bottom, top), wy));
-  const __m256i right = _mm256_srli_si256(m, 8);
-  return _mm256_add_epi16(m, _mm256_mulhrs_epi16(_mm256_sub_epi16(right, m), wx));
+// One bilinear step on 16-bit channels: a + mulhrs(b - a, w << 7). The rounding high
+// multiply gives ((b - a) * w * 128 + 2^14) >> 15, which is floor(((b - a) * w + 128) /
+// 256), so a step equals Bilinear's (a * (256 - w) + b * w + 128) >> 8 exactly, in three
+// instructions instead of six.
+AVX2 inline __m256i Step(__m256i a, __m256i b, __m256i weights) {
+  return _mm256_add_epi16(
+      a, _mm256_mulhrs_epi16(_mm256_sub_epi16(b, a), _mm256_slli_epi16(weights, 7)));
 }
 
-// Pixels i and i + 1 as one 64-bit value.
-inline long long Pair(const uint32_t* pixels, int64_t i) {
-  long long pair;
-  std::memcpy(&pair, pixels + i, sizeof pair);
-  return pair;
+// Pixels i and i + 1 of `a` in the low 64 bits, of `b` in the high, widened to 16 bits
+// per channel.
+AVX2 inline __m256i WidenedPairs(const uint32_t* a, const uint32_t* b) {
+  const __m128d low = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)));
+  return _mm256_cvtepu8_epi16(
+      _mm_castpd_si128(_mm_loadh_pd(low, reinterpret_cast<const double*>(b))));
 }
 
 // Whether all four pixels have alpha 255.
@@ -165,54 +168,43 @@ AVX2 inline bool AllOpaque(__m128i pixels) {
   return _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
 }
 
-// A weight as BlendPairs wants it.
-AVX2 inline __m256i Scaled(__m256i weights) {
-  return _mm256_slli_epi16(weights, 7);
-}
-
 // The same blend as Bilinear, four pixels at a time and bit for bit. Each pixel's
 // left/right pair of taps is loaded as one 64-bit value, two pixels' pairs per 128 bits,
-// and widened to 16 bits per channel in one step. Returns how many pixels it did (a
-// multiple of four); the caller finishes the rest one pixel at a time. kOntoClear: the pixels under
-// are all the clear's colour (under.cleared), so a translucent sample can be blended onto it after
-// the loop, and the loop stores without looking at alpha.
+// and widened to 16 bits per channel in one step; the vertical step blends both taps of
+// two pixels at once, the horizontal one the four pixels' left and right taps. The tap
+// addresses come from the scalar positions, so that the vector unit, which bounds this
+// loop, only blends. Returns how many pixels it did (a multiple of four); the caller
+// finishes the rest one pixel at a time. kOntoClear: the pixels under are all the clear's
+// colour (under.cleared), so a translucent sample can be blended onto it after the loop,
+// and the loop stores without looking at alpha.
 template <bool kOntoClear>
 AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* out, int32_t count,
                              int64_t u, int64_t v, int64_t du, int64_t dv, const Under& under) {
   u += kHalfStep;
   v += kHalfStep;
-  // Positions in lanes (0, 2 | 1, 3): the first of each 128-bit half goes with the taps
-  // of pixels 0 | 1, the second with those of pixels 2 | 3.
   __m256i qu = _mm256_set_epi64x(u + 3 * du, u + du, u + 2 * du, u);
   __m256i qv = _mm256_set_epi64x(v + 3 * dv, v + dv, v + 2 * dv, v);
   const __m256i step_u = _mm256_set1_epi64x(4 * du), step_v = _mm256_set1_epi64x(4 * dv);
-  const __m256i order = _mm256_setr_epi32(0, 4, 2, 6, 0, 4, 2, 6);
+  // After packing, pixels 0 2 | 1 3 are 32-bit elements 0 1 | 4 5.
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5);
   const uint32_t* below = pixels + stride;
-  const __m256i row_stride = _mm256_set1_epi64x(stride);
   __m128i alphas = _mm_set1_epi32(-1);  // every result's alpha, ANDed
+  auto tap = [&](int k) { return ((v + k * dv) >> 32) * stride + ((u + k * du) >> 32); };
   int32_t done = 0;
   for (; done + 4 <= count; done += 4) {
-    // Invariant: qu, qv hold the rounded 32.32 positions of pixels done .. done + 3, each
-    // pixel with its four taps inside the source.
-    // Tap indices row * stride + column, in lanes (0, 2 | 1, 3); both parts are below 2^31.
-    const __m256i index = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(qv, 32), row_stride),
-                                           _mm256_srli_epi64(qu, 32));
-    const __m128i index02 = _mm256_castsi256_si128(index);
-    const __m128i index13 = _mm256_extracti128_si256(index, 1);
-    const int64_t i0 = _mm_cvtsi128_si64(index02), i2 = _mm_extract_epi64(index02, 1);
-    const int64_t i1 = _mm_cvtsi128_si64(index13), i3 = _mm_extract_epi64(index13, 1);
-    const __m256i top01 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(pixels, i1), Pair(pixels, i0)));
-    const __m256i bottom01 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(below, i1), Pair(below, i0)));
-    const __m256i top23 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(pixels, i3), Pair(pixels, i2)));
-    const __m256i bottom23 = _mm256_cvtepu8_epi16(_mm_set_epi64x(Pair(below, i3), Pair(below, i2)));
-    const __m256i h01 =
-        BlendPairs(top01, bottom01, Scaled(WeightsOfFirst(qv)), Scaled(WeightsOfFirst(qu)));
-    const __m256i h23 =
-        BlendPairs(top23, bottom23, Scaled(WeightsOfSecond(qv)), Scaled(WeightsOfSecond(qu)));
-    // Pixels 0 | 1 and 2 | 3 sit in the low 64 bits of each half: packed, they are 32-bit
-    // elements 0, 4, 2 and 6.
-    const __m256i packed = _mm256_packus_epi16(h01, h23);
-    const __m128i result = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(packed, order));
+    // Invariant: u, v and the lanes of qu, qv hold the rounded 32.32 positions of pixels
+    // done .. done + 3, each pixel with its four taps inside the source.
+    const int64_t i0 = tap(0), i1 = tap(1), i2 = tap(2), i3 = tap(3);
+    // Vertical: both taps of pixels [0 | 1] and [2 | 3].
+    const __m256i m01 = Step(WidenedPairs(pixels + i0, pixels + i1),
+                             WidenedPairs(below + i0, below + i1), WeightsOfFirst(qv));
+    const __m256i m23 = Step(WidenedPairs(pixels + i2, pixels + i3),
+                             WidenedPairs(below + i2, below + i3), WeightsOfSecond(qv));
+    // Horizontal: left taps [0 2 | 1 3] to right taps, in the order of qu's lanes.
+    const __m256i h =
+        Step(_mm256_unpacklo_epi64(m01, m23), _mm256_unpackhi_epi64(m01, m23), WeightsInPlace(qu));
+    const __m128i result =
+        _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_packus_epi16(h, h), order));
     if constexpr (kOntoClear) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), result);
       alphas = _mm_and_si128(alphas, result);
@@ -223,6 +215,8 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
       _mm_store_si128(reinterpret_cast<__m128i*>(samples), result);
       for (int k = 0; k < 4; ++k) out[done + k] = Over(samples[k], under.At(out[done + k]));
     }
+    u += 4 * du;
+    v += 4 * dv;
     qu = _mm256_add_epi64(qu, step_u);
     qv = _mm256_add_epi64(qv, step_v);
   }
