@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "app/frm_main.h"
 #include "platform/pixel_ops.h"
@@ -96,6 +97,23 @@ void RegisterAll() {
   const std::pair<int, int> sizes[] = {{1920, 1080}, {4000, 3000}, {6000, 4000}};
   const int angles[] = {1, 30, 45, 90, 180};
   for (const auto& [w, h] : sizes) {
+    // Dragging the thumb: each event one degree on from the last, back and forth between
+    // 21 and 39 degrees, so that no event finds the picture where the one before left it.
+    const std::string drag = "BM_hsTurn_Drag/" + std::to_string(w) + "/" + std::to_string(h);
+    Sizes(benchmark::RegisterBenchmark(drag.c_str(), [=](benchmark::State& state) {
+      app::frm_Main& form = Window(w, h);
+      int value = 30, step = 1;
+      form.hsTurn.SetValue(value);
+      const int before = form.Handlings();
+      for (auto _ : state) {
+        if (value + step < 21 || value + step > 39) step = -step;
+        value += step;
+        form.hsTurn.SetValue(value);  // raises Change, as a move of the thumb does
+      }
+      if (form.Handlings() - before != static_cast<int>(state.iterations())) {
+        state.SkipWithError("not every move of the bar was handled");
+      }
+    }));
     for (const int a : angles) {
       std::string tail;
       for (const int part : {w, h, a}) tail.append(1, '/').append(std::to_string(part));
@@ -120,7 +138,7 @@ void RegisterAll() {
         // The drawing may wait until its pixels are read; reading them is part of the turn.
         auto turn = [&] {
           mod_Turn::GdipTurn(form.pSrc, form.pDes, angle, x, y);
-          benchmark::DoNotOptimize(form.pDes.Pixels().data());
+          benchmark::DoNotOptimize(std::as_const(form.pDes).Pixels().data());
         };
         turn();
         for (auto _ : state) turn();
@@ -133,7 +151,7 @@ void RegisterAll() {
               // turn.
               auto turn = [&] {
                 mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
-                benchmark::DoNotOptimize(form.pDes.Pixels().data());
+                benchmark::DoNotOptimize(std::as_const(form.pDes).Pixels().data());
               };
               turn();
               for (auto _ : state) turn();
