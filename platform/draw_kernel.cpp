@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <vector>
 #if defined(__x86_64__)

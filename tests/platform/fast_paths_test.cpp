@@ -187,8 +187,6 @@ TEST(FastBlit, LargeRightAnglesEqualTheReferenceExactly) {
   }
 }
 
-// A deferred draw: each area worked out alone holds exactly the pixels of the whole draw,
-// however the areas overlap and in whatever order they are read.
 // Works out `count` small overlapping areas of `deferred` at random, as the edge repair
 // asks for them, and compares each, where it lies on the bitmap, with `whole`.
 testing::AssertionResult AreasMatch(const Bitmap& deferred, const Bitmap& whole,
@@ -210,6 +208,8 @@ testing::AssertionResult AreasMatch(const Bitmap& deferred, const Bitmap& whole,
   return testing::AssertionSuccess();
 }
 
+// A deferred draw: each area worked out alone holds exactly the pixels of the whole draw,
+// however the areas overlap and in whatever order they are read.
 TEST(DeferredDraw, AreasWorkedOutAloneEqualTheWholeDraw) {
   std::mt19937 random(11);
   for (const DrawCase& c : DrawCases()) {
