@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 
 #include "platform/error.h"
 #include "platform/memory.h"
@@ -244,47 +246,104 @@ void Bitmap::CarryOutDraw() const {
 }
 
 void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const {
+  auto end = [](int32_t from, int32_t size) {
+    return static_cast<int32_t>(std::min<int64_t>(int64_t{from} + size, INT32_MAX));
+  };
+  const PixelRect area{x, y, end(x, width), end(y, height)};
+  SettleAreas({&area, 1});
+}
+
+void Bitmap::SettleAreas(std::span<const PixelRect> areas) const {
+  std::lock_guard lock(settle_mutex_);
   if (draw_source_ == nullptr) {
     Settle();
     return;
   }
-  const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
-  const int64_t right = std::min<int64_t>(int64_t{x} + width, width_);
-  const int64_t bottom = std::min<int64_t>(int64_t{y} + height, height_);
-  if (left >= right || top >= bottom) return;
-  const auto first_col = static_cast<int32_t>(left / kSettleBlock);
-  const auto last_col = static_cast<int32_t>((right - 1) / kSettleBlock);
-  for (auto block_row = static_cast<int32_t>(top / kSettleBlock);
-       block_row <= (bottom - 1) / kSettleBlock; ++block_row) {
-    SettleBlocks(first_col, last_col, block_row);
+  // The blocks not yet worked out are marked first, so that the threads below share
+  // them out by block row without asking each other.
+  const int64_t across = BlocksAcross(width_);
+  int64_t wanted = 0;
+  int64_t row_lo = INT64_MAX, row_hi = -1, col_lo = INT64_MAX, col_hi = -1;
+  for (const PixelRect& area : areas) {
+    const int64_t left = std::max<int64_t>(area.left, 0), top = std::max<int64_t>(area.top, 0);
+    const int64_t right = std::min<int64_t>(area.right, width_);
+    const int64_t bottom = std::min<int64_t>(area.bottom, height_);
+    if (left >= right || top >= bottom) continue;
+    for (int64_t row = top / kSettleBlock; row <= (bottom - 1) / kSettleBlock; ++row) {
+      uint8_t* settled = settled_blocks_.data() + row * across;
+      for (int64_t col = left / kSettleBlock; col <= (right - 1) / kSettleBlock; ++col) {
+        if (settled[col] != kUnsettled) continue;
+        settled[col] = kWanted;
+        ++wanted;
+        row_lo = std::min(row_lo, row);
+        row_hi = std::max(row_hi, row);
+        col_lo = std::min(col_lo, col);
+        col_hi = std::max(col_hi, col);
+      }
+    }
+  }
+  if (wanted == 0) return;
+  const auto first_col = static_cast<int32_t>(col_lo), last_col = static_cast<int32_t>(col_hi);
+  // What the blocks read of a source with its own draw pending is worked out first, in one
+  // batch of its own: the threads below then only read it, instead of queueing for it
+  // block by block.
+  if (areas.size() > 1 && !draw_is_copy_ && draw_source_->HasPendingDraw()) {
+    std::vector<PixelRect> reads;
+    for (int64_t row = row_lo; row <= row_hi; ++row) {
+      ForEachRun(first_col, last_col, static_cast<int32_t>(row), kWanted,
+                 [&](const PixelRect& run) {
+                   reads.push_back(DrawSourceArea(*draw_source_, draw_map_, run));
+                 });
+    }
+    draw_source_->SettleAreas(reads);
+  }
+  // A block worked out on its own costs far more than a pixel of a whole draw: each of
+  // its rows is planned for a few pixels, most of them the picture's edge, read cold.
+  constexpr int64_t kBlockCost = 32;
+  const auto rows = static_cast<int32_t>(row_hi - row_lo + 1);
+  ForRowBands(rows, wanted * kSettleBlock * kSettleBlock * kBlockCost,
+              [&](int32_t first, int32_t last) {
+                for (int32_t row = first; row < last; ++row) {
+                  SettleBlocks(first_col, last_col, static_cast<int32_t>(row_lo + row), kWanted);
+                }
+              });
+}
+
+// Calls visit(area) for each run of blocks in `state` among [first_col, last_col] of one
+// block row, with the pixels the run covers.
+template <typename Visit>
+void Bitmap::ForEachRun(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state,
+                        Visit visit) const {
+  const uint8_t* settled = settled_blocks_.data() + block_row * BlocksAcross(width_);
+  const int32_t top = block_row * kSettleBlock, bottom = std::min(height_, top + kSettleBlock);
+  for (int32_t col = first_col; col <= last_col;) {
+    const void* found = std::memchr(settled + col, state, static_cast<size_t>(last_col - col + 1));
+    if (found == nullptr) return;
+    const auto run_first = static_cast<int32_t>(static_cast<const uint8_t*>(found) - settled);
+    col = run_first;
+    while (col <= last_col && settled[col] == state) ++col;
+    visit(PixelRect{run_first * kSettleBlock, top, std::min(width_, col * kSettleBlock), bottom});
   }
 }
 
-// Works out the blocks [first_col, last_col] of one block row that are not yet, each run
-// of them in one call.
-void Bitmap::SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const {
+// Works out the blocks [first_col, last_col] of one block row that are in `state`, each
+// run of them in one call.
+void Bitmap::SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row,
+                          uint8_t state) const {
   uint8_t* settled = settled_blocks_.data() + block_row * BlocksAcross(width_);
-  const int32_t top = block_row * kSettleBlock, bottom = std::min(height_, top + kSettleBlock);
-  for (int32_t col = first_col; col <= last_col;) {
-    if (settled[col] != 0) {
-      ++col;
-      continue;
-    }
-    const int32_t run_first = col;
-    while (col <= last_col && settled[col] == 0) settled[col++] = 1;
-    const int32_t left = run_first * kSettleBlock, right = std::min(width_, col * kSettleBlock);
+  ForEachRun(first_col, last_col, block_row, state, [&](const PixelRect& area) {
+    std::fill(settled + area.left / kSettleBlock, settled + BlocksAcross(area.right), kSettled);
     // The clear first: the draw blends onto it, as the whole draw would.
-    for (int32_t row = top; row < bottom; ++row) {
+    for (int32_t row = area.top; row < area.bottom; ++row) {
       uint32_t* line = pixels_.data() + static_cast<size_t>(row) * width_;
-      std::fill(line + left, line + right, pending_colour_);
+      std::fill(line + area.left, line + area.right, pending_colour_);
     }
-    const PixelRect area{left, top, right, bottom};
     if (draw_is_copy_) {
       CopyRowsArea(const_cast<Bitmap&>(*this), *draw_source_, draw_copy_, area);
     } else {
       DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_, area);
     }
-  }
+  });
 }
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,11 @@ using OleColor = uint32_t;
 
 uint32_t PixelFromOleColor(OleColor color);
 OleColor OleColorFromPixel(uint32_t pixel);
+
+// Pixels x in [left, right), y in [top, bottom).
+struct PixelRect {
+  int32_t left, top, right, bottom;
+};
 
 // Rows that stay rows: target (x + dx * k, y + dy * m) takes source (src_x + k, src_y + m)
 // for k < width and m < height, with dx and dy each +1 or -1. A copy, or a mirror along
@@ -82,8 +89,11 @@ class Bitmap {
   // Makes the pixels of the area current for reading through RawRowConst. With a draw
   // pending, only the area is worked out; the draw stays pending for the rest. The source
   // of a pending draw may itself have one pending: only what the area reads of it is
-  // worked out.
+  // worked out. Safe to call from several threads at once.
   void SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const;
+  // The same for many areas known together: what they need is worked out over the
+  // machine's cores.
+  void SettleAreas(std::span<const PixelRect> areas) const;
   // Before a drawing call writes through RawRow: a pending draw that reads this bitmap,
   // or one onto it, is carried out. A pending fill stays, for the call to fold in.
   void BeginWrite();
@@ -142,8 +152,16 @@ class Bitmap {
   static int64_t BlocksAcross(int32_t pixels) {
     return (int64_t{pixels} + kSettleBlock - 1) / kSettleBlock;
   }
+  // Per block: kUnsettled, kWanted (by SettleAreas, about to be worked out) or kSettled.
+  static constexpr uint8_t kUnsettled = 0, kWanted = 1, kSettled = 2;
   mutable std::vector<uint8_t> settled_blocks_;
-  void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row) const;
+  // Held while areas are worked out: the threads of another bitmap's SettleAreas may
+  // each ask for areas of this one, its source.
+  mutable std::mutex settle_mutex_;
+  void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state) const;
+  template <typename Visit>
+  void ForEachRun(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state,
+                  Visit visit) const;
   bool LinkSource(const Bitmap& source);
 };
 

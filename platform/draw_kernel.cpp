@@ -440,20 +440,19 @@ Box MappedBox(const Affine& m, double left, double top, double right, double bot
   return box;
 }
 
-// Carries out what is pending on the source where the area reads it: around where the
-// area's corners map to, two pixels wider for the bilinear taps, and wider again by the
-// reach of the edge coverage (a pixel partly over the picture reads its nearest pixels).
-void SettleSourceUnder(const Bitmap& src, const Affine& inv, EdgeScale scale, PixelRect area) {
+// Where the area reads the source: around where the area's corners map to, two pixels
+// wider for the bilinear taps, and wider again by the reach of the edge coverage (a pixel
+// partly over the picture reads its nearest pixels).
+PixelRect SourceUnder(const Bitmap& src, const Affine& inv, EdgeScale scale, PixelRect area) {
   const double reach_u = 2 + 0.5 * scale.gu, reach_v = 2 + 0.5 * scale.gv;
   const Box read = MappedBox(inv, area.left, area.top, area.right, area.bottom);
   auto clip = [](double value, int32_t size) {
     return static_cast<int32_t>(std::clamp(value, 0.0, static_cast<double>(size)));
   };
-  const int32_t left = clip(std::floor(read.x_lo - reach_u), src.width());
-  const int32_t right = clip(std::ceil(read.x_hi + reach_u), src.width());
-  const int32_t top = clip(std::floor(read.y_lo - reach_v), src.height());
-  const int32_t bottom = clip(std::ceil(read.y_hi + reach_v), src.height());
-  src.SettleArea(left, top, right - left, bottom - top);
+  return {clip(std::floor(read.x_lo - reach_u), src.width()),
+          clip(std::floor(read.y_lo - reach_v), src.height()),
+          clip(std::ceil(read.x_hi + reach_u), src.width()),
+          clip(std::ceil(read.y_hi + reach_v), src.height())};
 }
 
 // The draw over the target rows [area.top, area.bottom) and columns [area.left,
@@ -473,7 +472,8 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
   if (whole) {
     (void)src.data();
   } else {
-    SettleSourceUnder(src, *inv, scale, area);
+    const PixelRect read = SourceUnder(src, *inv, scale, area);
+    src.SettleArea(read.left, read.top, read.right - read.left, read.bottom - read.top);
   }
   // Fixed point holds positions up to 2^30; larger pictures take the exact path.
   if (src.width() >= (1 << 30) || src.height() >= (1 << 30)) {
@@ -524,6 +524,12 @@ void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_
   const bool clear = dst.HasPendingFill();
   if (Draw(dst, src, src_to_dst, {0, 0, dst.width(), dst.height()}, clear) && clear)
     dst.DropPendingFill();
+}
+
+PixelRect DrawSourceArea(const Bitmap& src, const Affine& src_to_dst, PixelRect area) {
+  const auto inv = src_to_dst.Inverse();
+  if (!inv) return {0, 0, 0, 0};
+  return SourceUnder(src, *inv, EdgeScales(*inv), area);
 }
 
 void DrawTransformedArea(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area) {

@@ -54,6 +54,12 @@ BOOL BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC sr
   return supported ? 1 : 0;
 }
 
+void PrepareCopies(HDC src, std::span<const PixelRect> rects) {
+  // The reference copies stay as they are, square by square.
+  if (src == nullptr || UseReferencePath()) return;
+  src->Pixels().SettleAreas(rects);
+}
+
 BOOL SetWindowPos(HWND window, HWND /*insert_after*/, int32_t /*x*/, int32_t /*y*/, int32_t width,
                   int32_t height, uint32_t flags) {
   if (Tracing()) {

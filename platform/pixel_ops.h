@@ -36,10 +36,6 @@ void BitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t heig
 void ReferenceBitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t height,
                            const Bitmap& src, int32_t src_x, int32_t src_y);
 
-// Target pixels x in [left, right), y in [top, bottom).
-struct PixelRect {
-  int32_t left, top, right, bottom;
-};
 // A copy or mirror of rows (see RowCopy), clipped to both bitmaps: the whole of it, and
 // the part that lands in one area of the target. Like DrawTransformedArea, the area
 // version writes through RawRow and leaves whatever is pending on the target alone.
@@ -55,6 +51,8 @@ void ReferenceDrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine
 // DrawTransformedPixels gives. It writes through RawRow and leaves whatever is pending on
 // the target alone: a bitmap uses it to work out an area of a draw it has deferred.
 void DrawTransformedArea(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area);
+// The area of `src` that DrawTransformedArea reads, and works out first, for `area`.
+PixelRect DrawSourceArea(const Bitmap& src, const Affine& src_to_dst, PixelRect area);
 
 // One target pixel of the transformed draw, exactly as the reference computes it.
 // `dst_to_src` is the inverse map; the fast version uses it for the picture's edges.

@@ -4,6 +4,7 @@
 // the opposite angle, draws those edges from the copy's interior, and small squares of it
 // are copied along them.
 #include <cmath>
+#include <vector>
 
 #include "platform/form.h"
 #include "platform/gdi.h"
@@ -17,22 +18,29 @@ using platform::Sub32;
 
 namespace {
 
-// Copies the squares centred on the source edge pixels `margin` .. L − margin, where the
-// edge pixel j lands at (x(j), y(j)) in dst.
+// The squares centred on the source edge pixels `margin` .. L − margin, where the edge
+// pixel j lands at position(j) in dst.
 template <typename Position>
-void RepairEdge(PictureBox& dst, PictureBox& pTM, float edge_length, int32_t margin,
-                Position position) {
+void AddEdgeSquares(std::vector<platform::PixelRect>& squares, float edge_length, int32_t margin,
+                    Position position) {
   const int32_t last_index = Round32(static_cast<double>(edge_length) - 1);
   const int32_t last = Sub32(last_index, margin);
   const int32_t side = Add32(2 * margin, 1);
   for (int64_t j = margin; j <= last; ++j) {
     const auto [fx, fy] = position(static_cast<double>(j));
-    const int32_t x = Round32(fx);
-    const int32_t y = Round32(fy);
-    platform::HDC to = dst.hDC();
-    platform::HDC from = pTM.hDC();
-    const int32_t left = Sub32(x, margin), top = Sub32(y, margin);
-    platform::BitBlt(to, left, top, side, side, from, left, top, platform::SRCCOPY);
+    const int32_t left = Sub32(Round32(fx), margin), top = Sub32(Round32(fy), margin);
+    squares.push_back({left, top, Add32(left, side), Add32(top, side)});
+  }
+}
+
+void CopySquares(PictureBox& dst, PictureBox& pTM,
+                 const std::vector<platform::PixelRect>& squares) {
+  // Every square is known before the first is copied: what pTM holds under all of them is
+  // worked out at once, over the cores, instead of square by square.
+  platform::PrepareCopies(pTM.hDC(), squares);
+  for (const platform::PixelRect& q : squares) {
+    platform::BitBlt(dst.hDC(), q.left, q.top, q.right - q.left, q.bottom - q.top, pTM.hDC(),
+                     q.left, q.top, platform::SRCCOPY);
   }
 }
 
@@ -62,12 +70,14 @@ void AnyAngleTurn(PictureBox& src, PictureBox& dst, Angle angle) {
   GdipTurn(p180, pTM, angle, scratchX, scratchY);
 
   const double c = std::cos(theta), s = std::sin(theta);
-  RepairEdge(dst, pTM, src.ScaleWidth(), margin, [&](double j) {
+  std::vector<platform::PixelRect> squares;
+  AddEdgeSquares(squares, src.ScaleWidth(), margin, [&](double j) {
     return XY{c * j + offX, s * j + offY};
   });
-  RepairEdge(dst, pTM, src.ScaleHeight(), margin, [&](double j) {
+  AddEdgeSquares(squares, src.ScaleHeight(), margin, [&](double j) {
     return XY{-j * s + offX, j * c + offY};
   });
+  CopySquares(dst, pTM, squares);
   pTM.Cls();
   p180.Cls();
 }

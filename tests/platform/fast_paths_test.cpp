@@ -357,6 +357,47 @@ TEST(DeferredCopy, ADrawFromADeferredMirror) {
   }
 }
 
+// The edge repair's chain again, with every area asked for at once, as many as go over
+// the cores: each holds the draw's pixels as soon as the call returns, and the draw stays
+// pending for the rest.
+TEST(DeferredCopy, ManyAreasAtOnceEqualTheWholeDraw) {
+  for (const DrawCase& c : {DrawCase{700, 433, 30, false}, DrawCase{97, 61, 250, true}}) {
+    const Prepared prepared(c);
+    const auto& [original, tw, th, map] = prepared;
+    const platform::RowCopy mirror{c.w - 1, c.h - 1, -1, -1, 0, 0, c.w, c.h};
+    Bitmap turned(c.w, c.h, kBack);
+    platform::CopyRows(turned, original, mirror);
+    Bitmap expected(tw, th, kBack);
+    platform::DrawTransformedPixels(expected, turned, map);
+    std::mt19937 random(31);
+    for (const size_t count : {size_t{0}, size_t{1}, size_t{3000}}) {
+      SCOPED_TRACE(Name(c) + ", " + std::to_string(count) + " areas");
+      std::vector<platform::PixelRect> areas;
+      for (size_t i = 0; i < count; ++i) {
+        const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
+        const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
+        const int32_t side = std::uniform_int_distribution<int>(1, 5)(random);
+        areas.push_back({x, y, x + side, y + side});
+      }
+      Bitmap middle(c.w, c.h, 0), target(tw, th, 0);
+      middle.Fill(kBack);
+      target.Fill(kBack);
+      ASSERT_TRUE(middle.DeferCopy(original, mirror));
+      ASSERT_TRUE(target.DeferDraw(middle, map));
+      target.SettleAreas(areas);
+      EXPECT_TRUE(target.HasPendingDraw());
+      for (const auto& [left, top, right, bottom] : areas) {
+        for (int32_t v = std::max(top, 0); v < std::min(bottom, th); ++v) {
+          for (int32_t u = std::max(left, 0); u < std::min(right, tw); ++u) {
+            ASSERT_EQ(target.RawRowConst(v)[u], expected.at(u, v)) << "at " << u << "," << v;
+          }
+        }
+      }
+      EXPECT_EQ(FirstDifference(target, expected), "");
+    }
+  }
+}
+
 TEST(DeferredDraw, OnlyAfterAClearAndAClearDropsIt) {
   const Bitmap source = Photo(20, 10);
   Bitmap drawn(30, 30, kBack);
