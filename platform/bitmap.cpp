@@ -259,54 +259,55 @@ void Bitmap::SettleAreas(std::span<const PixelRect> areas) const {
     Settle();
     return;
   }
-  // The blocks not yet worked out are marked first, so that the threads below share
-  // them out by block row without asking each other.
-  const int64_t across = BlocksAcross(width_);
-  int64_t wanted = 0;
-  int64_t row_lo = INT64_MAX, row_hi = -1, col_lo = INT64_MAX, col_hi = -1;
-  for (const PixelRect& area : areas) {
-    const int64_t left = std::max<int64_t>(area.left, 0), top = std::max<int64_t>(area.top, 0);
-    const int64_t right = std::min<int64_t>(area.right, width_);
-    const int64_t bottom = std::min<int64_t>(area.bottom, height_);
-    if (left >= right || top >= bottom) continue;
-    for (int64_t row = top / kSettleBlock; row <= (bottom - 1) / kSettleBlock; ++row) {
-      uint8_t* settled = settled_blocks_.data() + row * across;
-      for (int64_t col = left / kSettleBlock; col <= (right - 1) / kSettleBlock; ++col) {
-        if (settled[col] != kUnsettled) continue;
-        settled[col] = kWanted;
-        ++wanted;
-        row_lo = std::min(row_lo, row);
-        row_hi = std::max(row_hi, row);
-        col_lo = std::min(col_lo, col);
-        col_hi = std::max(col_hi, col);
-      }
-    }
-  }
-  if (wanted == 0) return;
-  const auto first_col = static_cast<int32_t>(col_lo), last_col = static_cast<int32_t>(col_hi);
+  const WantedBlocks wanted = MarkWanted(areas);
+  if (wanted.count == 0) return;
   // What the blocks read of a source with its own draw pending is worked out first, in one
   // batch of its own: the threads below then only read it, instead of queueing for it
   // block by block.
   if (areas.size() > 1 && !draw_is_copy_ && draw_source_->HasPendingDraw()) {
     std::vector<PixelRect> reads;
-    for (int64_t row = row_lo; row <= row_hi; ++row) {
-      ForEachRun(first_col, last_col, static_cast<int32_t>(row), kWanted,
-                 [&](const PixelRect& run) {
-                   reads.push_back(DrawSourceArea(*draw_source_, draw_map_, run));
-                 });
+    for (int32_t row = wanted.row_lo; row <= wanted.row_hi; ++row) {
+      ForEachRun(wanted.col_lo, wanted.col_hi, row, kWanted, [&](const PixelRect& run) {
+        reads.push_back(DrawSourceArea(*draw_source_, draw_map_, run));
+      });
     }
     draw_source_->SettleAreas(reads);
   }
   // A block worked out on its own costs far more than a pixel of a whole draw: each of
   // its rows is planned for a few pixels, most of them the picture's edge, read cold.
   constexpr int64_t kBlockCost = 32;
-  const auto rows = static_cast<int32_t>(row_hi - row_lo + 1);
-  ForRowBands(rows, wanted * kSettleBlock * kSettleBlock * kBlockCost,
+  ForRowBands(wanted.row_hi - wanted.row_lo + 1,
+              wanted.count * kSettleBlock * kSettleBlock * kBlockCost,
               [&](int32_t first, int32_t last) {
                 for (int32_t row = first; row < last; ++row) {
-                  SettleBlocks(first_col, last_col, static_cast<int32_t>(row_lo + row), kWanted);
+                  SettleBlocks(wanted.col_lo, wanted.col_hi, wanted.row_lo + row, kWanted);
                 }
               });
+}
+
+// Marks the blocks under the areas not yet worked out, so that threads can share them out
+// by block row without asking each other.
+Bitmap::WantedBlocks Bitmap::MarkWanted(std::span<const PixelRect> areas) const {
+  const int64_t across = BlocksAcross(width_);
+  WantedBlocks wanted;
+  for (const PixelRect& area : areas) {
+    const int32_t left = std::max(area.left, 0), top = std::max(area.top, 0);
+    const int32_t right = std::min(area.right, width_), bottom = std::min(area.bottom, height_);
+    if (left >= right || top >= bottom) continue;
+    for (int32_t row = top / kSettleBlock; row <= (bottom - 1) / kSettleBlock; ++row) {
+      uint8_t* settled = settled_blocks_.data() + row * across;
+      for (int32_t col = left / kSettleBlock; col <= (right - 1) / kSettleBlock; ++col) {
+        if (settled[col] != kUnsettled) continue;
+        settled[col] = kWanted;
+        ++wanted.count;
+        wanted.row_lo = std::min(wanted.row_lo, row);
+        wanted.row_hi = std::max(wanted.row_hi, row);
+        wanted.col_lo = std::min(wanted.col_lo, col);
+        wanted.col_hi = std::max(wanted.col_hi, col);
+      }
+    }
+  }
+  return wanted;
 }
 
 // Calls visit(area) for each run of blocks in `state` among [first_col, last_col] of one

@@ -158,6 +158,12 @@ class Bitmap {
   // Held while areas are worked out: the threads of another bitmap's SettleAreas may
   // each ask for areas of this one, its source.
   mutable std::mutex settle_mutex_;
+  // The blocks MarkWanted marked: how many, and the block rows and columns they lie in.
+  struct WantedBlocks {
+    int64_t count = 0;
+    int32_t row_lo = INT32_MAX, row_hi = -1, col_lo = INT32_MAX, col_hi = -1;
+  };
+  WantedBlocks MarkWanted(std::span<const PixelRect> areas) const;
   void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state) const;
   template <typename Visit>
   void ForEachRun(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state,
