@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -18,6 +19,7 @@
 #include <utility>
 
 #include "app/frm_main.h"
+#include "platform/parallel.h"
 #include "platform/pixel_ops.h"
 #include "turn/mod_turn.h"
 #ifdef ANYTURN_HAVE_OPENCV
@@ -92,6 +94,20 @@ void BM_DrawInCache(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * w * h);
 }
 BENCHMARK(BM_DrawInCache)->Args({320, 240, 30})->Unit(benchmark::kMicrosecond);
+
+// What sharing a job over the cores costs by itself: a job big enough to be shared, of
+// some 50 us of arithmetic on one core, so that a helper has time to join in. A turn
+// shares out three or four jobs.
+void BM_ShareOut(benchmark::State& state) {
+  for (auto _ : state) {
+    platform::ForRowBands(1024, int64_t{1} << 24, [](int32_t first, int32_t last) {
+      for (int64_t i = int64_t{first} * 200; i < int64_t{last} * 200; ++i) {
+        benchmark::DoNotOptimize(i);
+      }
+    });
+  }
+}
+BENCHMARK(BM_ShareOut)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 void RegisterAll() {
   const std::pair<int, int> sizes[] = {{1920, 1080}, {4000, 3000}, {6000, 4000}};

@@ -7,7 +7,8 @@
 namespace platform {
 
 // Calls body(first, last) on disjoint bands covering [0, rows), concurrently when the job
-// is big enough to pay for a thread. Returns when every band is done.
+// is big enough to pay for a thread. Returns when every band is done; if a band throws,
+// the bands not yet started are dropped and the first exception is rethrown here.
 void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body);
 
 }  // namespace platform

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -119,6 +122,81 @@ TEST(ForRowBands, EachRowExactlyOnce) {
       ASSERT_EQ(visits[static_cast<size_t>(row)].load(), 1) << "row " << row;
     }
     EXPECT_EQ(calls.load() == 0, job.rows == 0);
+  }
+}
+
+// Counts each row's visits of a job big enough to be shared over the cores.
+struct Visits {
+  explicit Visits(int32_t rows) : counts(static_cast<size_t>(rows)) {}
+  void Band(int32_t first, int32_t last) {
+    for (int32_t row = first; row < last; ++row) ++counts[static_cast<size_t>(row)];
+  }
+  bool EachOnce() const {
+    for (const auto& count : counts) {
+      if (count.load() != 1) return false;
+    }
+    return true;
+  }
+  std::vector<std::atomic<int>> counts;
+};
+
+constexpr int64_t kShared = 4'000'000;  // pixels: enough to go over the cores
+
+// The helper threads are shared: a job started inside a job, or from another thread while
+// one is on, must still be done whole, not wait for the helpers forever.
+TEST(ForRowBands, NestedAndConcurrentJobsEachRowExactlyOnce) {
+  Visits outer(64);
+  std::vector<Visits> inner;
+  for (int i = 0; i < 64; ++i) inner.emplace_back(257);
+  platform::ForRowBands(64, kShared, [&](int32_t first, int32_t last) {
+    outer.Band(first, last);
+    for (int32_t row = first; row < last; ++row) {
+      auto& mine = inner[static_cast<size_t>(row)];
+      platform::ForRowBands(257, kShared, [&](int32_t a, int32_t b) { mine.Band(a, b); });
+    }
+  });
+  EXPECT_TRUE(outer.EachOnce());
+  for (const auto& visits : inner) EXPECT_TRUE(visits.EachOnce());
+
+  std::vector<Visits> jobs;
+  for (int i = 0; i < 2 * 200; ++i) jobs.emplace_back(1000);
+  auto run = [&](int from) {
+    for (int i = from; i < from + 200; ++i) {
+      platform::ForRowBands(1000, kShared, [&](int32_t a, int32_t b) { jobs[i].Band(a, b); });
+    }
+  };
+  std::thread other(run, 200);
+  run(0);
+  other.join();
+  for (const auto& visits : jobs) EXPECT_TRUE(visits.EachOnce());
+}
+
+// A band that throws, on whichever thread it runs, fails the whole call on the caller's
+// thread with that exception, and only once no band is running any more. The threads are
+// fit for the next job.
+TEST(ForRowBands, ABandsFailureReachesTheCallerOnceEveryBandHasStopped) {
+  constexpr int32_t kRows = 200;
+  for (const int32_t bad_row : {0, 1, kRows / 2, kRows - 1}) {
+    SCOPED_TRACE("fails at row " + std::to_string(bad_row));
+    std::atomic<int> inside{0};
+    try {
+      platform::ForRowBands(kRows, kShared, [&](int32_t first, int32_t last) {
+        ++inside;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (first <= bad_row && bad_row < last) {
+          --inside;
+          throw std::runtime_error("row " + std::to_string(bad_row));
+        }
+        --inside;
+      });
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& failure) {
+      EXPECT_EQ(failure.what(), "row " + std::to_string(bad_row));
+      EXPECT_EQ(inside.load(), 0);
+    }
+    Visits after(kRows);
+    platform::ForRowBands(kRows, kShared, [&](int32_t a, int32_t b) { after.Band(a, b); });
+    EXPECT_TRUE(after.EachOnce());
   }
 }
 
