@@ -55,13 +55,13 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
 }
 
 Bitmap::~Bitmap() {
-  ReleaseReader();
+  ReleaseReaders();
   ForgetDraw();
 }
 
 void Bitmap::StealPixels(Bitmap& other) {
   other.Settle();
-  other.ReleaseReader();
+  other.ReleaseReaders();
   width_ = other.width_;
   height_ = other.height_;
   pending_ = false;
@@ -167,7 +167,7 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
 }
 
 void Bitmap::Fill(uint32_t pixel) {
-  ReleaseReader();
+  ReleaseReaders();
   ForgetDraw();  // everything becomes one colour: the draw would be painted over
   pending_ = true;
   pending_colour_ = pixel;
@@ -205,43 +205,83 @@ bool Bitmap::LinkSource(const Bitmap& source) {
   if (!pending_) return false;
   // A source with its own draw pending keeps it: the areas read are worked out as read.
   if (!source.HasPendingDraw()) source.Settle();
-  source.ReleaseReader();  // one reader at a time: an earlier one finishes now
+  source.AddReader(this);
   draw_source_ = &source;
+  area_written_ = false;
   settled_blocks_.assign(static_cast<size_t>(BlocksAcross(width_) * BlocksAcross(height_)), 0);
-  source.reader_ = this;
   return true;
 }
 
+void Bitmap::AddReader(Bitmap* reader) const {
+  for (Bitmap*& slot : readers_) {
+    if (slot == nullptr) {
+      slot = reader;
+      return;
+    }
+  }
+  readers_[0]->Settle();  // drops itself, freeing its slot
+  readers_[0] = reader;
+}
+
+void Bitmap::DropReader(const Bitmap* reader) const {
+  for (Bitmap*& slot : readers_) {
+    if (slot == reader) slot = nullptr;
+  }
+}
+
 void Bitmap::BeginWrite() {
-  ReleaseReader();
+  ReleaseReaders();
   if (draw_source_ != nullptr) CarryOutDraw();
 }
 
-void Bitmap::ReleaseReader() const {
-  if (reader_ != nullptr) reader_->Settle();  // clears reader_
+void Bitmap::BeginAreaWrite(PixelRect area) {
+  ReleaseReaders();
+  if (draw_source_ == nullptr) {
+    Settle();
+    return;
+  }
+  SettleAreas({&area, 1});
+  area_written_ = true;
+}
+
+void Bitmap::ReleaseReaders() const {
+  for (Bitmap* reader : readers_) {
+    if (reader != nullptr) reader->Settle();  // drops itself from readers_
+  }
 }
 
 void Bitmap::ForgetDraw() {
-  if (draw_source_ != nullptr) draw_source_->reader_ = nullptr;
+  if (draw_source_ != nullptr) draw_source_->DropReader(this);
   draw_source_ = nullptr;
+  area_written_ = false;
 }
 
 void Bitmap::CarryOutDraw() const {
   const Bitmap& source = *draw_source_;
-  source.reader_ = nullptr;
-  draw_source_ = nullptr;
   // The pixels this bitmap shows do not change: they become what they already stood for.
   // So a bitmap whose pending draw reads this one need not finish first, and must not: it
   // would read pixels half made.
-  Bitmap* const reader = reader_;
-  reader_ = nullptr;
+  const auto readers = readers_;
+  readers_.fill(nullptr);
   auto& self = const_cast<Bitmap&>(*this);
-  if (draw_is_copy_) {
-    CopyRows(self, source, draw_copy_);
-  } else {
-    DrawTransformedPixels(self, source, draw_map_);
+  if (area_written_) {
+    // Block by block, around the areas written over the draw: they hold what was written.
+    const PixelRect whole{0, 0, width_, height_};
+    SettleAreas({&whole, 1});
+    pending_ = false;
   }
-  reader_ = reader;
+  const bool whole_draw = !area_written_;
+  source.DropReader(this);
+  draw_source_ = nullptr;
+  area_written_ = false;
+  if (whole_draw) {
+    if (draw_is_copy_) {
+      CopyRows(self, source, draw_copy_);
+    } else {
+      DrawTransformedPixels(self, source, draw_map_);
+    }
+  }
+  readers_ = readers;
   Settle();  // a draw that touched nothing leaves the clear to carry out
 }
 

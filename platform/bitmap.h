@@ -3,6 +3,7 @@
 // padding: pixel (x, y) is pixels[y * width + x]. See pixel_conventions.md.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -97,6 +98,10 @@ class Bitmap {
   // Before a drawing call writes through RawRow: a pending draw that reads this bitmap,
   // or one onto it, is carried out. A pending fill stays, for the call to fold in.
   void BeginWrite();
+  // Before a drawing call writes the pixels of `area` only, through RawRow: what is
+  // pending there is carried out, the rest of a pending draw stays pending and will not
+  // draw over the area again. A pending draw that reads this bitmap is carried out.
+  void BeginAreaWrite(PixelRect area);
 
   // For drawing calls that write every pixel of the bitmap themselves: the fill still
   // pending, if any, and rows that do not carry it out. After writing every pixel the
@@ -125,8 +130,8 @@ class Bitmap {
   }
   void Materialize() const;
   void CarryOutDraw() const;
-  // Lets the bitmap whose pending draw reads this one carry it out.
-  void ReleaseReader() const;
+  // Lets the bitmaps whose pending draws read this one carry them out.
+  void ReleaseReaders() const;
   void ForgetDraw();
   void Grow(size_t count);
   void TakePixels(const Bitmap& other);
@@ -138,13 +143,22 @@ class Bitmap {
   mutable std::vector<uint32_t, PixelAllocator<uint32_t>> pixels_;
   mutable bool pending_ = false;
   uint32_t pending_colour_ = 0;
-  // The deferred draw: its source and map. The source points back through reader_, so
+  // The deferred draw: its source and map. The source points back through readers_, so
   // that it can let the draw finish before its own pixels change or go away.
   mutable const Bitmap* draw_source_ = nullptr;
   bool draw_is_copy_ = false;
   Affine draw_map_;
   RowCopy draw_copy_{};
-  mutable Bitmap* reader_ = nullptr;
+  // Areas were written over the pending draw (BeginAreaWrite): carrying it out must leave
+  // the blocks already worked out as they are.
+  mutable bool area_written_ = false;
+  // Bitmaps whose pending draws read this one, in no order; null where free. A turn reads
+  // its picture twice (the turned draw and the 180-degree copy); a fixed array keeps
+  // linking free of allocation. When it is full, an earlier reader finishes first.
+  static constexpr size_t kMaxReaders = 4;
+  mutable std::array<Bitmap*, kMaxReaders> readers_{};
+  void AddReader(Bitmap* reader) const;
+  void DropReader(const Bitmap* reader) const;
   // Which blocks of kSettleBlock x kSettleBlock pixels the pending draw has already been
   // worked out for: callers ask for many small overlapping areas along a line, and each
   // block is worked out once. Kept between draws, so its memory is reused.

@@ -23,6 +23,16 @@ void PrepareTarget(Bitmap& dst, bool covers_dst) {
   }
 }
 
+// Readies a target of which only `area` is written: a draw pending on it is worked out
+// there and stays pending for the rest.
+void PrepareTargetArea(Bitmap& dst, PixelRect area) {
+  if (area.left == 0 && area.top == 0 && area.right == dst.width() && area.bottom == dst.height()) {
+    PrepareTarget(dst, true);
+  } else {
+    dst.BeginAreaWrite(area);
+  }
+}
+
 // Carries out fills still pending before the pixel loops start, so that no thread ever
 // settles a bitmap another thread is reading. A target the loop will cover completely
 // just forgets its pending fill: every pixel is about to be written anyway.
@@ -241,7 +251,10 @@ void BitBltPixels(Bitmap& dst, int32_t x, int32_t y, int32_t width, int32_t heig
   if (&dst == &src) {
     (void)dst.data();
   } else {
-    PrepareTarget(dst, cols.count == dst.width() && rows.count == dst.height());
+    const auto left = static_cast<int32_t>(x + cols.skip),
+               top = static_cast<int32_t>(y + rows.skip);
+    PrepareTargetArea(dst, {left, top, static_cast<int32_t>(left + cols.count),
+                            static_cast<int32_t>(top + rows.count)});
     // A source with a draw still pending works out the copied area only.
     src.SettleArea(static_cast<int32_t>(src_x + cols.skip), static_cast<int32_t>(src_y + rows.skip),
                    static_cast<int32_t>(cols.count), static_cast<int32_t>(rows.count));

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <utility>
@@ -393,6 +394,95 @@ TEST(DeferredCopy, ManyAreasAtOnceEqualTheWholeDraw) {
           }
         }
       }
+      EXPECT_EQ(FirstDifference(target, expected), "");
+    }
+  }
+}
+
+// One picture read by more pending draws than a bitmap keeps links for: those past the
+// limit make an earlier one finish, and however the source then changes, or a reader
+// goes away first, each target shows the source as it was drawn.
+TEST(DeferredDraw, ManyReadersOfOneSourceEachShowItAsItWas) {
+  const Prepared prepared(DrawCase{57, 31, 30, false});
+  const auto& [original, tw, th, map] = prepared;
+  const std::vector<Deferral> kinds = Deferrals(map);
+  for (const int readers : {2, 4, 7}) {
+    for (const bool drop_one : {false, true}) {
+      SCOPED_TRACE(std::to_string(readers) + " readers" + (drop_one ? ", one dropped" : ""));
+      Bitmap source = original;
+      std::vector<std::unique_ptr<Bitmap>> targets;
+      std::vector<Bitmap> expected;
+      for (int i = 0; i < readers; ++i) {
+        const Deferral& kind = kinds[static_cast<size_t>(i) % kinds.size()];
+        expected.emplace_back(tw, th, kBack);
+        kind.eager(expected.back(), original);
+        targets.push_back(std::make_unique<Bitmap>(tw, th, 0));
+        targets.back()->Fill(kBack);
+        ASSERT_TRUE(kind.defer(*targets.back(), source));
+      }
+      int pending = 0;
+      for (const auto& target : targets) pending += target->HasPendingDraw() ? 1 : 0;
+      EXPECT_GE(pending, std::min(readers, 4));
+      if (drop_one) targets[1].reset();
+      source.Fill(0xFF00FF00);
+      for (size_t i = 0; i < targets.size(); ++i) {
+        if (!targets[i]) continue;
+        EXPECT_FALSE(targets[i]->HasPendingDraw()) << "target " << i;
+        EXPECT_EQ(FirstDifference(*targets[i], expected[i]), "") << "target " << i;
+      }
+    }
+  }
+}
+
+// Copies written over a pending draw, as the edge repair writes its squares over the
+// turned picture: each area is worked out before it is written, the draw stays pending
+// for the rest, and however the draw is then finished the copies stay where they landed.
+TEST(DeferredDraw, AreasWrittenOverAPendingDrawStay) {
+  const Prepared prepared(DrawCase{300, 170, 30, false});
+  const auto& [source, tw, th, map] = prepared;
+  const Bitmap patches = Photo(tw, th, 7);
+  std::mt19937 random(41);
+  std::vector<platform::PixelRect> squares;
+  for (int i = 0; i < 400; ++i) {
+    const int32_t x = std::uniform_int_distribution<int>(-3, tw)(random);
+    const int32_t y = std::uniform_int_distribution<int>(-3, th)(random);
+    const int32_t side = std::uniform_int_distribution<int>(1, 5)(random);
+    squares.push_back({x, y, x + side, y + side});
+  }
+  Bitmap expected(tw, th, kBack);
+  platform::DrawTransformedPixels(expected, source, map);
+  for (const auto& q : squares) {
+    platform::ReferenceBitBltPixels(expected, q.left, q.top, q.right - q.left, q.bottom - q.top,
+                                    patches, q.left, q.top);
+  }
+  const struct {
+    const char* name;
+    void (*finish)(Bitmap& target, Bitmap& source);
+  } finishes[] = {
+      {"read whole", [](Bitmap& t, Bitmap&) { (void)std::as_const(t).data(); }},
+      {"written whole", [](Bitmap& t, Bitmap&) { (void)t.data(); }},
+      {"its source changed", [](Bitmap&, Bitmap& s) { s.Fill(0xFF00FF00); }},
+      {"read in halves",
+       [](Bitmap& t, Bitmap&) {
+         t.SettleArea(0, 0, t.width() / 2, t.height());
+         (void)std::as_const(t).data();
+       }},
+  };
+  for (const auto& finish : finishes) {
+    for (const bool batched : {false, true}) {
+      SCOPED_TRACE(std::string(finish.name) + (batched ? ", areas readied at once" : ""));
+      Bitmap picture = source;
+      Bitmap target(tw, th, 0);
+      target.Fill(kBack);
+      ASSERT_TRUE(target.DeferDraw(picture, map));
+      if (batched) target.SettleAreas(squares);
+      for (const auto& q : squares) {
+        platform::BitBltPixels(target, q.left, q.top, q.right - q.left, q.bottom - q.top, patches,
+                               q.left, q.top);
+      }
+      EXPECT_TRUE(target.HasPendingDraw());
+      finish.finish(target, picture);
+      EXPECT_FALSE(target.HasPendingDraw());
       EXPECT_EQ(FirstDifference(target, expected), "");
     }
   }
