@@ -54,10 +54,11 @@ BOOL BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC sr
   return supported ? 1 : 0;
 }
 
-void PrepareCopies(HDC src, std::span<const PixelRect> rects) {
+void PrepareCopies(HDC dst, HDC src, std::span<const PixelRect> rects) {
   // The reference copies stay as they are, square by square.
-  if (src == nullptr || UseReferencePath()) return;
-  src->Pixels().SettleAreas(rects);
+  if (UseReferencePath()) return;
+  if (src != nullptr) src->Pixels().SettleAreas(rects);
+  if (dst != nullptr && dst != src) dst->Pixels().SettleAreas(rects);
 }
 
 BOOL SetWindowPos(HWND window, HWND /*insert_after*/, int32_t /*x*/, int32_t /*y*/, int32_t width,

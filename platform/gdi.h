@@ -30,11 +30,11 @@ BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_
 BOOL BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t src_x,
             int32_t src_y, uint32_t rop);
 
-// Readies the rectangles of `src` that the BitBlt calls which follow will copy from it, all
-// at once: a surface whose drawing is still pending works out only what is read, and
-// asked for many rectangles together it spreads that work over the machine's cores.
-// What the copies give is the same with or without it.
-void PrepareCopies(HDC src, std::span<const PixelRect> rects);
+// Readies the rectangles that the BitBlt calls which follow will copy from `src` to the
+// same places in `dst`, all at once, on both surfaces: a surface whose drawing is still
+// pending works out only those rectangles, and asked for many together it spreads that
+// work over the machine's cores. What the copies give is the same with or without it.
+void PrepareCopies(HDC dst, HDC src, std::span<const PixelRect> rects);
 
 // Sizes and places a window. Honoured: the size (a negative one counts as 0) unless
 // SWP_NOSIZE is given; the position is never changed by this program's windows, so

@@ -35,9 +35,10 @@ void AddEdgeSquares(std::vector<platform::PixelRect>& squares, float edge_length
 
 void CopySquares(PictureBox& dst, PictureBox& pTM,
                  const std::vector<platform::PixelRect>& squares) {
-  // Every square is known before the first is copied: what pTM holds under all of them is
-  // worked out at once, over the cores, instead of square by square.
-  platform::PrepareCopies(pTM.hDC(), squares);
+  // Every square is known before the first is copied: what pTM holds under all of them,
+  // and what dst holds there before they land, is worked out at once, over the cores,
+  // instead of square by square.
+  platform::PrepareCopies(dst.hDC(), pTM.hDC(), squares);
   for (const platform::PixelRect& q : squares) {
     platform::BitBlt(dst.hDC(), q.left, q.top, q.right - q.left, q.bottom - q.top, pTM.hDC(),
                      q.left, q.top, platform::SRCCOPY);
