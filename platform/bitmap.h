@@ -150,8 +150,11 @@ class Bitmap {
   Affine draw_map_;
   RowCopy draw_copy_{};
   // Areas were written over the pending draw (BeginAreaWrite): carrying it out must leave
-  // the blocks already worked out as they are.
+  // the blocks already worked out as they are. kept_ holds them meanwhile; its memory is
+  // reused from one draw to the next.
   mutable bool area_written_ = false;
+  mutable std::vector<uint32_t> kept_;
+  void KeepSettledBlocks(bool out) const;
   // Bitmaps whose pending draws read this one, in no order; null where free. A turn reads
   // its picture twice (the turned draw and the 180-degree copy); a fixed array keeps
   // linking free of allocation. When it is full, an earlier reader finishes first.
