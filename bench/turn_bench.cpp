@@ -96,8 +96,8 @@ void BM_DrawInCache(benchmark::State& state) {
 BENCHMARK(BM_DrawInCache)->Args({320, 240, 30})->Unit(benchmark::kMicrosecond);
 
 // What sharing a job over the cores costs by itself: a job big enough to be shared, of
-// some 50 us of arithmetic on one core, so that a helper has time to join in. A turn
-// shares out three or four jobs.
+// about a tenth of a millisecond of arithmetic on one core, so that a helper has time to
+// join in. A turn shares out three or four jobs.
 void BM_ShareOut(benchmark::State& state) {
   for (auto _ : state) {
     platform::ForRowBands(1024, int64_t{1} << 24, [](int32_t first, int32_t last) {
