@@ -277,9 +277,9 @@ void Bitmap::CarryOutDraw() const {
   } else {
     DrawTransformedPixels(self, source, draw_map_);
   }
-  if (written) KeepSettledBlocks(false);
   readers_ = readers;
   Settle();  // a draw that touched nothing leaves the clear to carry out
+  if (written) KeepSettledBlocks(false);
 }
 
 // Copies the pixels of every block worked out into kept_ (`out`), or back from it, in the

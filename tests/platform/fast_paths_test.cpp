@@ -449,12 +449,6 @@ TEST(DeferredDraw, AreasWrittenOverAPendingDrawStay) {
     const int32_t side = std::uniform_int_distribution<int>(1, 5)(random);
     squares.push_back({x, y, x + side, y + side});
   }
-  Bitmap expected(tw, th, kBack);
-  platform::DrawTransformedPixels(expected, source, map);
-  for (const auto& q : squares) {
-    platform::ReferenceBitBltPixels(expected, q.left, q.top, q.right - q.left, q.bottom - q.top,
-                                    patches, q.left, q.top);
-  }
   const struct {
     const char* name;
     void (*finish)(Bitmap& target, Bitmap& source);
@@ -468,22 +462,33 @@ TEST(DeferredDraw, AreasWrittenOverAPendingDrawStay) {
          (void)std::as_const(t).data();
        }},
   };
-  for (const auto& finish : finishes) {
-    for (const bool batched : {false, true}) {
-      SCOPED_TRACE(std::string(finish.name) + (batched ? ", areas readied at once" : ""));
-      Bitmap picture = source;
-      Bitmap target(tw, th, 0);
-      target.Fill(kBack);
-      ASSERT_TRUE(target.DeferDraw(picture, map));
-      if (batched) target.SettleAreas(squares);
-      for (const auto& q : squares) {
-        platform::BitBltPixels(target, q.left, q.top, q.right - q.left, q.bottom - q.top, patches,
-                               q.left, q.top);
+  // The picture turned, and a map that collapses the plane, so that the draw itself
+  // leaves the clear to be carried out.
+  for (const Affine& drawn : {map, Affine{0, 0, 0, 0, 3, 3}}) {
+    Bitmap expected(tw, th, kBack);
+    platform::DrawTransformedPixels(expected, source, drawn);
+    for (const auto& q : squares) {
+      platform::ReferenceBitBltPixels(expected, q.left, q.top, q.right - q.left, q.bottom - q.top,
+                                      patches, q.left, q.top);
+    }
+    for (const auto& finish : finishes) {
+      for (const bool batched : {false, true}) {
+        SCOPED_TRACE(std::string(finish.name) + (batched ? ", areas readied at once" : "") +
+                     (drawn.a == 0 ? ", nothing drawn" : ""));
+        Bitmap picture = source;
+        Bitmap target(tw, th, 0);
+        target.Fill(kBack);
+        ASSERT_TRUE(target.DeferDraw(picture, drawn));
+        if (batched) target.SettleAreas(squares);
+        for (const auto& q : squares) {
+          platform::BitBltPixels(target, q.left, q.top, q.right - q.left, q.bottom - q.top, patches,
+                                 q.left, q.top);
+        }
+        EXPECT_TRUE(target.HasPendingDraw());
+        finish.finish(target, picture);
+        EXPECT_FALSE(target.HasPendingDraw());
+        EXPECT_EQ(FirstDifference(target, expected), "");
       }
-      EXPECT_TRUE(target.HasPendingDraw());
-      finish.finish(target, picture);
-      EXPECT_FALSE(target.HasPendingDraw());
-      EXPECT_EQ(FirstDifference(target, expected), "");
     }
   }
 }
