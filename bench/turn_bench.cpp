@@ -146,9 +146,8 @@ void RegisterAll() {
       Sizes(benchmark::RegisterBenchmark(
           name("BM_AnyAngleTurn").c_str(), [=](benchmark::State& state) {
             app::frm_Main& form = Window(w, h);
-            // The turned picture may wait until it is read,
-            // and then only where it is read; here all of it
-            // is, as part of the turn.
+            // The turned picture may wait until it is read, and then only where it is
+            // read; here all of it is, as part of the turn.
             auto turn = [&] {
               mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
               benchmark::DoNotOptimize(std::as_const(form.pDes).Pixels().data());

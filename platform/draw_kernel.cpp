@@ -473,7 +473,7 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
     (void)src.data();
   } else {
     const PixelRect read = SourceUnder(src, *inv, scale, area);
-    src.SettleArea(read.left, read.top, read.right - read.left, read.bottom - read.top);
+    src.SettleAreas({&read, 1});
   }
   // Fixed point holds positions up to 2^30; larger pictures take the exact path.
   if (src.width() >= (1 << 30) || src.height() >= (1 << 30)) {
