@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/frm_main_description.h"
-#include "platform/app_services.h"
-#include "platform/error_report.h"
-#include "platform/trace.h"
+#include "platform/ui/app_services.h"
+#include "platform/ui/error_report.h"
+#include "platform/base/trace.h"
 #include "turn/mod_turn.h"
 
 namespace app {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/picture_box.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/form.h"
+#include "platform/ui/picture_box.h"
 
 namespace app {
 
@@ -23,7 +23,7 @@ class frm_Main : public platform::Form {
   platform::PictureBox& pSrc;
   platform::Label& lblAngle;
 
-  // Handlers. They raise; the event boundary (platform/error_report.h) reports.
+  // Handlers. They raise; the event boundary (platform/ui/error_report.h) reports.
   void Form_Load();
   void hsTurn_Change();
   void hsTurn_Scroll();

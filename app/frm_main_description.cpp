@@ -1,6 +1,6 @@
 #include "app/frm_main_description.h"
 
-#include "platform/surface.h"
+#include "platform/gdi/surface.h"
 
 namespace app {
 

@@ -1,7 +1,7 @@
 // The main window as the toolkit builds it: title, client area and the six controls.
 #pragma once
 
-#include "platform/form_description.h"
+#include "platform/ui/form_description.h"
 
 namespace app {
 

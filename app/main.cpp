@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/frm_main.h"
-#include "platform/error_report.h"
-#include "platform/trace.h"
+#include "platform/ui/error_report.h"
+#include "platform/base/trace.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -19,8 +19,8 @@
 #include <utility>
 
 #include "app/frm_main.h"
-#include "platform/parallel.h"
-#include "platform/pixel_ops.h"
+#include "platform/pixels/parallel.h"
+#include "platform/pixels/pixel_ops.h"
 #include "turn/mod_turn.h"
 #ifdef ANYTURN_HAVE_OPENCV
 #include <opencv2/imgproc.hpp>

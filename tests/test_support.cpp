@@ -9,7 +9,7 @@
 #include <numbers>
 #include <random>
 
-#include "platform/picture_box.h"
+#include "platform/ui/picture_box.h"
 
 namespace testing_support {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/frm_main.h"
-#include "platform/bitmap.h"
-#include "platform/error_report.h"
-#include "platform/picture.h"
-#include "platform/trace.h"
+#include "platform/pixels/bitmap.h"
+#include "platform/ui/error_report.h"
+#include "platform/imageio/picture.h"
+#include "platform/base/trace.h"
 
 namespace testing_support {
 

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "app/frm_main.h"
-#include "platform/error.h"
-#include "platform/error_report.h"
-#include "platform/trace.h"
+#include "platform/base/error.h"
+#include "platform/ui/error_report.h"
+#include "platform/base/trace.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/form.h"
-#include "platform/gdi.h"
+#include "platform/ui/form.h"
+#include "platform/gdi/gdi.h"
 #include "turn/mod_turn.h"
 
 namespace mod_Turn {

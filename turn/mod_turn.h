@@ -1,14 +1,14 @@
 // mod_Turn: turning a picture surface's image by a whole picture's angle.
 //
 // Angles are degrees, clockwise on the screen. Every coordinate the engine computes goes
-// through the checked runtime (platform/runtime.h): an overflow or a floating-point fault
+// through the checked runtime (platform/base/runtime.h): an overflow or a floating-point fault
 // raises an error that ends the call and passes to the caller; nothing is caught here.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/picture_box.h"
-#include "platform/runtime.h"
+#include "platform/ui/picture_box.h"
+#include "platform/base/runtime.h"
 
 namespace mod_Turn {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cmath>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "turn/mod_turn.h"
 
 namespace mod_Turn {

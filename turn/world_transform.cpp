@@ -2,7 +2,7 @@
 // sizes its target by.
 #include <cmath>
 
-#include "platform/mod_gdiplus.h"
+#include "platform/gdi/mod_gdiplus.h"
 #include "turn/mod_turn.h"
 
 namespace mod_Turn {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/pixel_allocator.h"
+#include "platform/pixels/pixel_allocator.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/frm_main.h"
-#include "platform/error_report.h"
+#include "platform/ui/error_report.h"
 
 namespace {
 

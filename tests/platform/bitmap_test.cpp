@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/bitmap.h"
-#include "platform/error.h"
+#include "platform/pixels/bitmap.h"
+#include "platform/base/error.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "platform/pixel_ops.h"
+#include "platform/pixels/pixel_ops.h"
 #include "tests/test_support.h"
 
 namespace {

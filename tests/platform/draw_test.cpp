@@ -6,7 +6,7 @@
 #include <numbers>
 #include <random>
 
-#include "platform/pixel_ops.h"
+#include "platform/pixels/pixel_ops.h"
 #include "tests/test_support.h"
 
 namespace {

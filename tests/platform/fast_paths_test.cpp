@@ -11,7 +11,7 @@
 #include <random>
 #include <utility>
 
-#include "platform/pixel_ops.h"
+#include "platform/pixels/pixel_ops.h"
 #include "tests/test_support.h"
 
 namespace {

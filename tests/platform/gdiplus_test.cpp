@@ -1,7 +1,7 @@
 // The graphics facade: statuses, the order transforms compose in, and its failures.
 #include <gtest/gtest.h>
 
-#include "platform/mod_gdiplus.h"
+#include "platform/gdi/mod_gdiplus.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <QRegion>
 #include <QWidget>
 
-#include "platform/error.h"
-#include "platform/picture_box.h"
-#include "platform/pixel_ops.h"
+#include "platform/base/error.h"
+#include "platform/ui/picture_box.h"
+#include "platform/pixels/pixel_ops.h"
 #include "tests/test_support.h"
 
 namespace {

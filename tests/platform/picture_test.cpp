@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/error.h"
-#include "platform/picture.h"
+#include "platform/base/error.h"
+#include "platform/imageio/picture.h"
 #include "tests/test_support.h"
 
 namespace {

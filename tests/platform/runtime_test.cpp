@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/parallel.h"
-#include "platform/runtime.h"
+#include "platform/base/error.h"
+#include "platform/pixels/parallel.h"
+#include "platform/base/runtime.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <string>
 
 #include "app/frm_main.h"
-#include "platform/error_report.h"
-#include "platform/pixel_allocator.h"
+#include "platform/ui/error_report.h"
+#include "platform/pixels/pixel_allocator.h"
 
 namespace {
 

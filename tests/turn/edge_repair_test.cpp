@@ -5,7 +5,7 @@
 #include <cmath>
 #include <regex>
 
-#include "platform/mod_gdiplus.h"
+#include "platform/gdi/mod_gdiplus.h"
 #include "tests/test_support.h"
 #include "turn/mod_turn.h"
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/error.h"
+#include "platform/base/error.h"
 
-#include "platform/mod_gdiplus.h"
-#include "platform/pixel_ops.h"
+#include "platform/gdi/mod_gdiplus.h"
+#include "platform/pixels/pixel_ops.h"
 #include "tests/test_support.h"
 #include "turn/mod_turn.h"
 

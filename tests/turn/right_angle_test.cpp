@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "platform/error.h"
+#include "platform/base/error.h"
 #include "tests/test_support.h"
 #include "turn/mod_turn.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
+#include "platform/base/error.h"
 #include "turn/mod_turn.h"
 
 namespace {

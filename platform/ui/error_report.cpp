@@ -1,0 +1,56 @@
+#include "platform/ui/error_report.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/ui/app_services.h"
+#include "platform/base/error.h"
+
+namespace platform {
+
+namespace {
+
+void EndProgram(const std::string&) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Nothing is saved and nothing needs flushing: end now rather than unwind through a
+  // window whose handler has just failed.
+  std::_Exit(1);
+}
+
+FatalAction& Action() {
+  static FatalAction action = EndProgram;
+  return action;
+}
+
+bool reporting = false;
+
+}  // namespace
+
+void SetFatalAction(FatalAction action) {
+  Action() = action ? std::move(action) : EndProgram;
+}
+
+void ReportFatal(const std::exception& error) {
+  const std::string text = DescribeError(error);
+  // The program's own name first: the window program and the renderer share this report.
+  const std::string program = QCoreApplication::instance() != nullptr
+                                  ? QCoreApplication::applicationName().toStdString()
+                                  : std::string("anyturn");
+  std::fprintf(stderr, "%s: %s\n", program.c_str(), text.c_str());
+  std::fflush(stderr);
+  // A box is modal and runs events; an error raised while it shows is reported on
+  // standard error alone.
+  if (!reporting && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr &&
+      !Headless()) {
+    reporting = true;
+    QMessageBox::critical(nullptr, QCoreApplication::applicationName(),
+                          QString::fromStdString(text));
+    reporting = false;
+  }
+  Action()(text);
+}
+
+}  // namespace platform
