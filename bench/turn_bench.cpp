@@ -19,8 +19,8 @@
 #include <utility>
 
 #include "app/frm_main.h"
+#include "platform/pixels/drawing.h"
 #include "platform/pixels/parallel.h"
-#include "platform/pixels/pixel_ops.h"
 #include "turn/mod_turn.h"
 #ifdef ANYTURN_HAVE_OPENCV
 #include <opencv2/imgproc.hpp>
@@ -78,8 +78,9 @@ void BM_DrawInCache(benchmark::State& state) {
   const double r = static_cast<double>(state.range(2)) * M_PI / 180;
   const QImage photo = Photo(w, h);
   platform::Bitmap source(w, h, 0);
+  const platform::PixelView pixels = source.WriteAll().pixels;
   for (int32_t y = 0; y < h; ++y) {
-    std::memcpy(source.row(y), photo.constScanLine(y), static_cast<size_t>(w) * 4);
+    std::memcpy(pixels.row(y), photo.constScanLine(y), static_cast<size_t>(w) * 4);
   }
   const double c = std::cos(r), s = std::sin(r);
   const auto tw = static_cast<int32_t>(std::ceil(w * c + h * s)),
@@ -89,7 +90,7 @@ void BM_DrawInCache(benchmark::State& state) {
   for (auto _ : state) {
     target.Fill(0xFF000000);
     platform::DrawTransformedPixels(target, source, map);
-    benchmark::DoNotOptimize(target.RawRowConst(0));
+    benchmark::DoNotOptimize(target.Read().pixels);
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
@@ -150,7 +151,7 @@ void RegisterAll() {
             // read; here all of it is, as part of the turn.
             auto turn = [&] {
               mod_Turn::AnyAngleTurn(form.pSrc, form.pDes, angle);
-              benchmark::DoNotOptimize(std::as_const(form.pDes).Pixels().data());
+              benchmark::DoNotOptimize(form.pDes.Pixels().Read().pixels);
             };
             turn();
             for (auto _ : state) turn();
@@ -161,7 +162,7 @@ void RegisterAll() {
         // The drawing may wait until its pixels are read; reading them is part of the turn.
         auto turn = [&] {
           mod_Turn::GdipTurn(form.pSrc, form.pDes, angle, x, y);
-          benchmark::DoNotOptimize(std::as_const(form.pDes).Pixels().data());
+          benchmark::DoNotOptimize(form.pDes.Pixels().Read().pixels);
         };
         turn();
         for (auto _ : state) turn();
@@ -174,7 +175,7 @@ void RegisterAll() {
               // turn.
               auto turn = [&] {
                 mod_Turn::PlgTurn(form, form.pSrc, form.pDes, angle);
-                benchmark::DoNotOptimize(std::as_const(form.pDes).Pixels().data());
+                benchmark::DoNotOptimize(form.pDes.Pixels().Read().pixels);
               };
               turn();
               for (auto _ : state) turn();

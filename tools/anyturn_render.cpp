@@ -23,8 +23,8 @@
 
 #include "app/frm_main.h"
 #include "platform/base/error.h"
-#include "platform/ui/error_report.h"
 #include "platform/base/trace.h"
+#include "platform/ui/error_report.h"
 
 namespace {
 
@@ -125,8 +125,9 @@ void WritePng(const platform::Bitmap& image, const std::string& path) {
         path.c_str(), image.width(), image.height());
     return;
   }
-  const QImage view(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
-                    static_cast<qsizetype>(image.width()) * 4, QImage::Format_ARGB32_Premultiplied);
+  const QImage view(reinterpret_cast<const uchar*>(image.Read().pixels), image.width(),
+                    image.height(), static_cast<qsizetype>(image.width()) * 4,
+                    QImage::Format_ARGB32_Premultiplied);
   if (!view.save(QString::fromStdString(path), "PNG")) {
     throw platform::Error(platform::ErrorNumber::kFileAccess,
                           "Path/File access error: cannot write the picture", path);

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/ui/form.h"
 #include "platform/gdi/gdi.h"
+#include "platform/ui/form.h"
 #include "turn/mod_turn.h"
 
 namespace mod_Turn {
@@ -37,8 +37,9 @@ void CopySquares(PictureBox& dst, PictureBox& pTM,
                  const std::vector<platform::PixelRect>& squares) {
   // Every square is known before the first is copied: what pTM holds under all of them,
   // and what dst holds there before they land, is worked out at once, over the cores,
-  // instead of square by square.
-  platform::PrepareCopies(dst.hDC(), pTM.hDC(), squares);
+  // instead of square by square. The copies give the same pixels with or without it.
+  pTM.Pixels().PrepareAreas(squares);
+  dst.Pixels().PrepareAreas(squares);
   for (const platform::PixelRect& q : squares) {
     platform::BitBlt(dst.hDC(), q.left, q.top, q.right - q.left, q.bottom - q.top, pTM.hDC(),
                      q.left, q.top, platform::SRCCOPY);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/gdi/gdi.h"
+#include "turn/extremes.h"
 #include "turn/mod_turn.h"
 
 namespace mod_Turn {
@@ -28,20 +29,6 @@ namespace {
 constexpr int kHiMetric = platform::scale_mode::kHiMetric;
 constexpr int kPixels = platform::scale_mode::kPixels;
 
-struct Extremes {
-  int32_t min, max;
-};
-
-// Running comparison in corner order; on a tie the later value, which is the same number.
-Extremes Over(std::initializer_list<int32_t> values) {
-  Extremes e{*values.begin(), *values.begin()};
-  for (const int32_t v : values) {
-    e.max = e.max > v ? e.max : v;
-    e.min = e.min < v ? e.min : v;
-  }
-  return e;
-}
-
 }  // namespace
 
 bool PlgTurn(const Scaler& scaler, PictureBox& src, PictureBox& dst, Angle angle) {
@@ -63,8 +50,8 @@ bool PlgTurn(const Scaler& scaler, PictureBox& src, PictureBox& dst, Angle angle
   p3 = {0, h};
   const Point p4{Round32(w * c + p3.x), Round32(w * s + p3.y)};
 
-  const Extremes xs = Over({p1.x, p2.x, p3.x, p4.x});
-  const Extremes ys = Over({p1.y, p2.y, p3.y, p4.y});
+  const Extremes xs = ExtremesOf({p1.x, p2.x, p3.x, p4.x});
+  const Extremes ys = ExtremesOf({p1.y, p2.y, p3.y, p4.y});
   const int32_t width = Sub32(xs.max, xs.min), height = Sub32(ys.max, ys.min);
   SizeWindow(dst, width, height);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/gdi/mod_gdiplus.h"
+#include "turn/extremes.h"
 #include "turn/mod_turn.h"
 
 namespace mod_Turn {
@@ -25,23 +26,12 @@ void TurnedBounds(Angle angle, int32_t width, int32_t height, int32_t& boundW, i
   // corner: the bounds follow the corner as built.
   corners[3] = {Round32(width * c + corners[2].x), Round32(width * s + corners[2].y)};
 
-  int32_t maxX = corners[0].x, minX = corners[0].x, maxY = corners[0].y, minY = corners[0].y;
-  for (const Point& p : corners) {
-    maxX = maxX > p.x ? maxX : p.x;
-  }
-  for (const Point& p : corners) {
-    minX = minX < p.x ? minX : p.x;
-  }
-  for (const Point& p : corners) {
-    maxY = maxY > p.y ? maxY : p.y;
-  }
-  for (const Point& p : corners) {
-    minY = minY < p.y ? minY : p.y;
-  }
-  boundW = Sub32(maxX, minX);
-  boundH = Sub32(maxY, minY);
-  centreX = Add32(minX, Half(boundW));
-  centreY = Add32(minY, Half(boundH));
+  const Extremes xs = ExtremesOf({corners[0].x, corners[1].x, corners[2].x, corners[3].x});
+  const Extremes ys = ExtremesOf({corners[0].y, corners[1].y, corners[2].y, corners[3].y});
+  boundW = Sub32(xs.max, xs.min);
+  boundH = Sub32(ys.max, ys.min);
+  centreX = Add32(xs.min, Half(boundW));
+  centreY = Add32(ys.min, Half(boundH));
 }
 
 namespace {

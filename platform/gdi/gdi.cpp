@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/pixels/pixel_ops.h"
 #include "platform/base/trace.h"
+#include "platform/pixels/drawing.h"
 
 namespace platform {
 
@@ -52,13 +52,6 @@ BOOL BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC sr
         .Emit();
   }
   return supported ? 1 : 0;
-}
-
-void PrepareCopies(HDC dst, HDC src, std::span<const PixelRect> rects) {
-  // The reference copies stay as they are, square by square.
-  if (UseReferencePath()) return;
-  if (src != nullptr) src->Pixels().SettleAreas(rects);
-  if (dst != nullptr && dst != src) dst->Pixels().SettleAreas(rects);
 }
 
 BOOL SetWindowPos(HWND window, HWND /*insert_after*/, int32_t /*x*/, int32_t /*y*/, int32_t width,

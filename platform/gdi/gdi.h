@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 #include "platform/gdi/surface.h"
 
@@ -29,12 +28,6 @@ BOOL PlgBlt(HDC dst, const Point points[3], HDC src, int32_t src_x, int32_t src_
 // returns zero and draws nothing.
 BOOL BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t src_x,
             int32_t src_y, uint32_t rop);
-
-// Readies the rectangles that the BitBlt calls which follow will copy from `src` to the
-// same places in `dst`, all at once, on both surfaces: a surface whose drawing is still
-// pending works out only those rectangles, and asked for many together it spreads that
-// work over the machine's cores. What the copies give is the same with or without it.
-void PrepareCopies(HDC dst, HDC src, std::span<const PixelRect> rects);
 
 // Sizes and places a window. Honoured: the size (a negative one counts as 0) unless
 // SWP_NOSIZE is given; the position is never changed by this program's windows, so

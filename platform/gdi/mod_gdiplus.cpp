@@ -4,8 +4,8 @@
 #include <numbers>
 #include <optional>
 
-#include "platform/pixels/pixel_ops.h"
 #include "platform/base/trace.h"
+#include "platform/pixels/drawing.h"
 
 namespace mod_Gdiplus {
 

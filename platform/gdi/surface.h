@@ -10,6 +10,20 @@
 
 namespace platform {
 
+// Colours as the window description writes them: 0x00BBGGRR, 0 is black.
+using OleColor = uint32_t;
+
+// An opaque pixel of the colour, and back.
+constexpr uint32_t PixelFromOleColor(OleColor color) {
+  const uint32_t r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+  return 0xFF000000u | (r << 16) | (g << 8) | b;
+}
+
+constexpr OleColor OleColorFromPixel(uint32_t pixel) {
+  const uint32_t r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+  return r | (g << 8) | (b << 16);
+}
+
 class Surface {
  public:
   virtual ~Surface() = default;

@@ -38,8 +38,9 @@ void CheckFile(const QString& file, const std::string& path) {
 Bitmap ToBitmap(const QImage& image) {
   const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   Bitmap bitmap(argb.width(), argb.height(), 0);
+  const PixelView pixels = bitmap.WriteAll().pixels;
   for (int y = 0; y < argb.height(); ++y) {
-    std::memcpy(bitmap.row(y), argb.constScanLine(y), static_cast<size_t>(argb.width()) * 4);
+    std::memcpy(pixels.row(y), argb.constScanLine(y), static_cast<size_t>(argb.width()) * 4);
   }
   return bitmap;
 }

@@ -5,79 +5,66 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 
 #include "platform/base/error.h"
 #include "platform/pixels/memory.h"
 #include "platform/pixels/parallel.h"
-#include "platform/pixels/pixel_ops.h"
 
 namespace platform {
-
-uint32_t PixelFromOleColor(OleColor color) {
-  const uint32_t r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
-  return 0xFF000000u | (r << 16) | (g << 8) | b;
-}
-
-OleColor OleColorFromPixel(uint32_t pixel) {
-  const uint32_t r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-  return r | (g << 8) | (b << 16);
-}
 
 Bitmap::Bitmap(int32_t width, int32_t height, uint32_t fill) {
   Resize(width, height, fill, {});
 }
 
 Bitmap::Bitmap(const Bitmap& other) {
-  TakePixels(other);
+  TakePixels(other.Read());
 }
 
 Bitmap::Bitmap(Bitmap&& other) noexcept {
-  StealPixels(other);
+  *this = std::move(other);
 }
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
   if (this != &other) {
-    BeginWrite();
-    ForgetDraw();
-    TakePixels(other);
+    const ConstPixelView from = other.Read();
+    ReleaseReaders();
+    Unlink();
+    pending_ = std::monostate{};
+    TakePixels(from);
   }
   return *this;
 }
 
 Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
   if (this != &other) {
-    BeginWrite();
-    ForgetDraw();
-    StealPixels(other);
+    ReleaseReaders();
+    Unlink();
+    pending_ = std::monostate{};
+    other.Evaluate();
+    other.ReleaseReaders();
+    width_ = other.width_;
+    height_ = other.height_;
+    pixels_ = std::move(other.pixels_);
+    other.width_ = other.height_ = 0;
+    other.pixels_.clear();
   }
   return *this;
 }
 
 Bitmap::~Bitmap() {
   ReleaseReaders();
-  ForgetDraw();
+  Unlink();
 }
 
-void Bitmap::StealPixels(Bitmap& other) {
-  other.Settle();
-  other.ReleaseReaders();
-  width_ = other.width_;
-  height_ = other.height_;
-  pending_ = false;
-  pixels_ = std::move(other.pixels_);
-  other.width_ = other.height_ = 0;
-  other.pixels_.clear();
+PixelView Bitmap::View() const {
+  return {pixels_.data(), width_, width_, height_};
 }
 
-void Bitmap::TakePixels(const Bitmap& other) {
-  other.Settle();
-  width_ = other.width_;
-  height_ = other.height_;
-  pending_ = false;
-  pixels_.assign(
-      other.pixels_.begin(),
-      other.pixels_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(width_) * height_));
+void Bitmap::TakePixels(ConstPixelView from) {
+  Grow(static_cast<size_t>(from.width) * static_cast<size_t>(from.height));
+  width_ = from.width;
+  height_ = from.height;
+  for (int32_t y = 0; y < height_; ++y) std::copy_n(from.row(y), width_, View().row(y));
 }
 
 uint64_t Bitmap::BytesFor(int64_t width, int64_t height) {
@@ -133,15 +120,16 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
   width = std::max(width, 0);
   height = std::max(height, 0);
   CheckFits(width, height, owner);
-  BeginWrite();
+  ReleaseReaders();
+  if (HasPendingDraw()) Evaluate();
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (pending_ && pending_colour_ == fill) {  // still one colour: nothing to move
+  if (PendingFill() == fill) {  // still one colour: nothing to move
     Grow(count);
     width_ = width;
     height_ = height;
     return;
   }
-  Settle();
+  Evaluate();
   const int32_t keepW = std::min(width, width_), keepH = std::min(height, height_);
   if (width > width_) {
     Grow(count);
@@ -166,244 +154,175 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
   height_ = height;
 }
 
-void Bitmap::Fill(uint32_t pixel) {
-  ReleaseReaders();
-  ForgetDraw();  // everything becomes one colour: the draw would be painted over
-  pending_ = true;
-  pending_colour_ = pixel;
+std::optional<uint32_t> Bitmap::PendingFill() const {
+  if (const auto* fill = std::get_if<FillOp>(&pending_)) return fill->colour;
+  return std::nullopt;
 }
 
-void Bitmap::Materialize() const {
-  pending_ = false;
-  uint32_t* pixels = pixels_.data();
-  const int32_t width = width_;
-  const uint32_t colour = pending_colour_;
-  ForRowBands(height_, int64_t{width_} * height_, [=](int32_t first, int32_t last) {
-    std::fill(pixels + static_cast<size_t>(first) * width,
-              pixels + static_cast<size_t>(last) * width, colour);
+// Reading.
+
+ConstPixelView Bitmap::Read() const {
+  std::lock_guard lock(mutex_);
+  Evaluate();
+  return View();
+}
+
+ConstPixelView Bitmap::ReadArea(PixelRect area) const {
+  PrepareAreas({&area, 1});
+  return View();
+}
+
+void Bitmap::PrepareAreas(std::span<const PixelRect> areas) const {
+  std::lock_guard lock(mutex_);
+  if (!HasPendingDraw()) {  // nothing, or a fill: at once, in one pass
+    Evaluate();
+    return;
+  }
+  const BlockMemo::Wanted wanted = memo_.Want(areas);
+  if (wanted.count == 0) return;
+  try {
+    // What the blocks read of a source with its own draw pending is worked out first, in
+    // one batch of its own: the threads below then only read it, instead of queueing for
+    // it block by block.
+    if (areas.size() > 1 && std::holds_alternative<DrawOp>(pending_) && source_->HasPendingDraw()) {
+      std::vector<PixelRect> reads;
+      for (int32_t row = wanted.row_lo; row <= wanted.row_hi; ++row) {
+        memo_.ForEachWantedRun(wanted, row, [&](const PixelRect& run) {
+          reads.push_back(SourceArea(pending_, source_->width(), source_->height(), run));
+        });
+      }
+      source_->PrepareAreas(reads);
+    }
+    // A block worked out on its own costs far more than a pixel of a whole draw: each of
+    // its rows is planned for a few pixels, most of them the picture's edge, read cold.
+    constexpr int64_t kBlockCost = 32;
+    constexpr int64_t kBlockPixels = int64_t{BlockMemo::kBlock} * BlockMemo::kBlock;
+    ForRowBands(wanted.row_hi - wanted.row_lo + 1, wanted.count * kBlockPixels * kBlockCost,
+                [&](int32_t first, int32_t last) {
+                  for (int32_t row = first; row < last; ++row)
+                    EvaluateBlockRow(wanted, wanted.row_lo + row);
+                });
+  } catch (...) {
+    memo_.Unwant(wanted);  // what was not worked out waits for the next asker
+    throw;
+  }
+}
+
+// Works out the wanted blocks of one block row, each run of them in one go.
+void Bitmap::EvaluateBlockRow(const BlockMemo::Wanted& wanted, int32_t block_row) const {
+  memo_.ForEachWantedRun(wanted, block_row, [&](const PixelRect& run) {
+    const PixelRect read = SourceArea(pending_, source_->width(), source_->height(), run);
+    GenerateArea(pending_, View(), source_->ReadArea(read), run);
+    memo_.MarkDone(run);
   });
+}
+
+void Bitmap::Evaluate() const {
+  if (std::holds_alternative<std::monostate>(pending_)) return;
+  const PixelView view = View();
+  const ConstPixelView from = source_ != nullptr ? source_->Read() : ConstPixelView{};
+  if (HasPendingDraw() && memo_.Written()) {
+    // The whole operation in one pass costs far less than the blocks not yet worked out
+    // one by one: the blocks worked out, written over since, are set aside and put back,
+    // also when the pass fails half-way.
+    memo_.SetAside(view);
+    struct PutBack {
+      const BlockMemo& memo;
+      PixelView view;
+      ~PutBack() { memo.PutBack(view); }
+    } put_back{memo_, view};
+    GenerateAll(pending_, view, from);
+  } else {
+    GenerateAll(pending_, view, from);
+  }
+  Unlink();
+  pending_ = std::monostate{};
+}
+
+// Writing.
+
+PixelView Bitmap::Write() {
+  ReleaseReaders();
+  Evaluate();
+  return View();
+}
+
+PixelView Bitmap::WriteArea(PixelRect area) {
+  ReleaseReaders();
+  if (!HasPendingDraw()) {
+    Evaluate();
+    return View();
+  }
+  PrepareAreas({&area, 1});
+  memo_.NoteWritten();
+  return View();
+}
+
+Bitmap::Overwrite Bitmap::WriteAll() {
+  ReleaseReaders();
+  if (HasPendingDraw()) Evaluate();
+  const std::optional<uint32_t> clear = PendingFill();
+  pending_ = std::monostate{};
+  return {View(), clear};
+}
+
+// Pending work.
+
+void Bitmap::Fill(uint32_t pixel) {
+  ReleaseReaders();
+  Unlink();
+  pending_ = FillOp{pixel};
 }
 
 bool Bitmap::DeferDraw(const Bitmap& source, const Affine& to_target) {
-  if (!LinkSource(source)) return false;
-  draw_is_copy_ = false;
-  draw_map_ = to_target;
-  return true;
+  return Defer(source, DrawOp{0, to_target});
 }
 
 bool Bitmap::DeferCopy(const Bitmap& source, const RowCopy& copy) {
-  if (!LinkSource(source)) return false;
-  draw_is_copy_ = true;
-  draw_copy_ = copy;
-  return true;
+  return Defer(source, CopyOp{0, copy});
 }
 
-// What deferring a draw or a copy shares: the conditions, and the link to the source.
-bool Bitmap::LinkSource(const Bitmap& source) {
+// `operation` is drawn over the pending fill, whose colour it takes as its clear.
+bool Bitmap::Defer(const Bitmap& source, const Pending& operation) {
   if (&source == this) return false;
-  BeginWrite();  // a draw already waiting, or one reading this bitmap, goes first
-  if (!pending_) return false;
-  // A source with its own draw pending keeps it: the areas read are worked out as read.
-  if (!source.HasPendingDraw()) source.Settle();
-  source.AddReader(this);
-  draw_source_ = &source;
-  area_written_ = false;
-  settled_blocks_.assign(static_cast<size_t>(BlocksAcross(width_) * BlocksAcross(height_)), 0);
+  ReleaseReaders();                  // they read what this bitmap holds now
+  if (HasPendingDraw()) Evaluate();  // a draw already waiting goes first
+  const std::optional<uint32_t> clear = PendingFill();
+  if (!clear) return false;
+  if (!source.HasPendingDraw()) (void)source.Read();  // its fill, in one pass
+  LinkTo(source);
+  pending_ = operation;
+  std::visit(
+      [&](auto& op) {
+        if constexpr (requires { op.clear; }) op.clear = *clear;
+      },
+      pending_);
+  memo_.Reset(width_, height_);
   return true;
 }
 
-void Bitmap::AddReader(Bitmap* reader) const {
-  for (Bitmap*& slot : readers_) {
-    if (slot == nullptr) {
-      slot = reader;
-      return;
-    }
-  }
-  readers_[0]->Settle();  // drops itself, freeing its slot
-  readers_[0] = reader;
+void Bitmap::LinkTo(const Bitmap& source) const {
+  source_ = &source;
+  previous_reader_ = nullptr;
+  next_reader_ = source.first_reader_;
+  if (next_reader_ != nullptr) next_reader_->previous_reader_ = this;
+  source.first_reader_ = this;
 }
 
-void Bitmap::DropReader(const Bitmap* reader) const {
-  for (Bitmap*& slot : readers_) {
-    if (slot == reader) slot = nullptr;
+void Bitmap::Unlink() const {
+  if (source_ == nullptr) return;
+  if (previous_reader_ != nullptr) {
+    previous_reader_->next_reader_ = next_reader_;
+  } else {
+    source_->first_reader_ = next_reader_;
   }
-}
-
-void Bitmap::BeginWrite() {
-  ReleaseReaders();
-  if (draw_source_ != nullptr) CarryOutDraw();
-}
-
-void Bitmap::BeginAreaWrite(PixelRect area) {
-  ReleaseReaders();
-  if (draw_source_ == nullptr) {
-    Settle();
-    return;
-  }
-  SettleAreas({&area, 1});
-  area_written_ = true;
+  if (next_reader_ != nullptr) next_reader_->previous_reader_ = previous_reader_;
+  source_ = previous_reader_ = next_reader_ = nullptr;
 }
 
 void Bitmap::ReleaseReaders() const {
-  for (Bitmap* reader : readers_) {
-    if (reader != nullptr) reader->Settle();  // drops itself from readers_
-  }
-}
-
-void Bitmap::ForgetDraw() {
-  if (draw_source_ != nullptr) draw_source_->DropReader(this);
-  draw_source_ = nullptr;
-  area_written_ = false;
-}
-
-void Bitmap::CarryOutDraw() const {
-  const Bitmap& source = *draw_source_;
-  // The pixels this bitmap shows do not change: they become what they already stood for.
-  // So a bitmap whose pending draw reads this one need not finish first, and must not: it
-  // would read pixels half made.
-  const auto readers = readers_;
-  readers_.fill(nullptr);
-  auto& self = const_cast<Bitmap&>(*this);
-  // Areas written over the draw lie in blocks already worked out. The whole draw, in one
-  // pass, costs far less than the other blocks one by one: those blocks are kept aside
-  // and put back after it.
-  const bool written = area_written_;
-  if (written) KeepSettledBlocks(true);
-  source.DropReader(this);
-  draw_source_ = nullptr;
-  area_written_ = false;
-  if (draw_is_copy_) {
-    CopyRows(self, source, draw_copy_);
-  } else {
-    DrawTransformedPixels(self, source, draw_map_);
-  }
-  readers_ = readers;
-  Settle();  // a draw that touched nothing leaves the clear to carry out
-  if (written) KeepSettledBlocks(false);
-}
-
-// Copies the pixels of every block worked out into kept_ (`out`), or back from it, in the
-// same order both ways.
-void Bitmap::KeepSettledBlocks(bool out) const {
-  const int64_t across = BlocksAcross(width_);
-  if (out) kept_.clear();
-  size_t at = 0;
-  for (int32_t row = 0; row < BlocksAcross(height_); ++row) {
-    ForEachRun(0, static_cast<int32_t>(across - 1), row, kSettled, [&](const PixelRect& run) {
-      const auto width = static_cast<size_t>(run.right - run.left);
-      for (int32_t y = run.top; y < run.bottom; ++y) {
-        uint32_t* line = pixels_.data() + static_cast<size_t>(y) * width_ + run.left;
-        if (out) {
-          kept_.insert(kept_.end(), line, line + width);
-        } else {
-          std::copy_n(kept_.data() + at, width, line);
-          at += width;
-        }
-      }
-    });
-  }
-}
-
-void Bitmap::SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const {
-  auto end = [](int32_t from, int32_t size) {
-    return static_cast<int32_t>(std::min<int64_t>(int64_t{from} + size, INT32_MAX));
-  };
-  const PixelRect area{x, y, end(x, width), end(y, height)};
-  SettleAreas({&area, 1});
-}
-
-void Bitmap::SettleAreas(std::span<const PixelRect> areas) const {
-  std::lock_guard lock(settle_mutex_);
-  if (draw_source_ == nullptr) {
-    Settle();
-    return;
-  }
-  const WantedBlocks wanted = MarkWanted(areas);
-  if (wanted.count == 0) return;
-  // What the blocks read of a source with its own draw pending is worked out first, in one
-  // batch of its own: the threads below then only read it, instead of queueing for it
-  // block by block.
-  if (areas.size() > 1 && !draw_is_copy_ && draw_source_->HasPendingDraw()) {
-    std::vector<PixelRect> reads;
-    for (int32_t row = wanted.row_lo; row <= wanted.row_hi; ++row) {
-      ForEachRun(wanted.col_lo, wanted.col_hi, row, kWanted, [&](const PixelRect& run) {
-        reads.push_back(DrawSourceArea(*draw_source_, draw_map_, run));
-      });
-    }
-    draw_source_->SettleAreas(reads);
-  }
-  // A block worked out on its own costs far more than a pixel of a whole draw: each of
-  // its rows is planned for a few pixels, most of them the picture's edge, read cold.
-  constexpr int64_t kBlockCost = 32;
-  ForRowBands(wanted.row_hi - wanted.row_lo + 1,
-              wanted.count * kSettleBlock * kSettleBlock * kBlockCost,
-              [&](int32_t first, int32_t last) {
-                for (int32_t row = first; row < last; ++row) {
-                  SettleBlocks(wanted.col_lo, wanted.col_hi, wanted.row_lo + row, kWanted);
-                }
-              });
-}
-
-// Marks the blocks under the areas not yet worked out, so that threads can share them out
-// by block row without asking each other.
-Bitmap::WantedBlocks Bitmap::MarkWanted(std::span<const PixelRect> areas) const {
-  const int64_t across = BlocksAcross(width_);
-  WantedBlocks wanted;
-  for (const PixelRect& area : areas) {
-    const int32_t left = std::max(area.left, 0), top = std::max(area.top, 0);
-    const int32_t right = std::min(area.right, width_), bottom = std::min(area.bottom, height_);
-    if (left >= right || top >= bottom) continue;
-    for (int32_t row = top / kSettleBlock; row <= (bottom - 1) / kSettleBlock; ++row) {
-      uint8_t* settled = settled_blocks_.data() + row * across;
-      for (int32_t col = left / kSettleBlock; col <= (right - 1) / kSettleBlock; ++col) {
-        if (settled[col] != kUnsettled) continue;
-        settled[col] = kWanted;
-        ++wanted.count;
-        wanted.row_lo = std::min(wanted.row_lo, row);
-        wanted.row_hi = std::max(wanted.row_hi, row);
-        wanted.col_lo = std::min(wanted.col_lo, col);
-        wanted.col_hi = std::max(wanted.col_hi, col);
-      }
-    }
-  }
-  return wanted;
-}
-
-// Calls visit(area) for each run of blocks in `state` among [first_col, last_col] of one
-// block row, with the pixels the run covers.
-template <typename Visit>
-void Bitmap::ForEachRun(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state,
-                        Visit visit) const {
-  const uint8_t* settled = settled_blocks_.data() + block_row * BlocksAcross(width_);
-  const int32_t top = block_row * kSettleBlock, bottom = std::min(height_, top + kSettleBlock);
-  for (int32_t col = first_col; col <= last_col;) {
-    const void* found = std::memchr(settled + col, state, static_cast<size_t>(last_col - col + 1));
-    if (found == nullptr) return;
-    const auto run_first = static_cast<int32_t>(static_cast<const uint8_t*>(found) - settled);
-    col = run_first;
-    while (col <= last_col && settled[col] == state) ++col;
-    visit(PixelRect{run_first * kSettleBlock, top, std::min(width_, col * kSettleBlock), bottom});
-  }
-}
-
-// Works out the blocks [first_col, last_col] of one block row that are in `state`, each
-// run of them in one call.
-void Bitmap::SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row,
-                          uint8_t state) const {
-  uint8_t* settled = settled_blocks_.data() + block_row * BlocksAcross(width_);
-  ForEachRun(first_col, last_col, block_row, state, [&](const PixelRect& area) {
-    std::fill(settled + area.left / kSettleBlock, settled + BlocksAcross(area.right), kSettled);
-    // The clear first: the draw blends onto it, as the whole draw would.
-    for (int32_t row = area.top; row < area.bottom; ++row) {
-      uint32_t* line = pixels_.data() + static_cast<size_t>(row) * width_;
-      std::fill(line + area.left, line + area.right, pending_colour_);
-    }
-    if (draw_is_copy_) {
-      CopyRowsArea(const_cast<Bitmap&>(*this), *draw_source_, draw_copy_, area);
-    } else {
-      DrawTransformedArea(const_cast<Bitmap&>(*this), *draw_source_, draw_map_, area);
-    }
-  });
+  // Each reader's operation, carried out, unlinks it from the list.
+  while (first_reader_ != nullptr) first_reader_->Evaluate();
 }
 
 }  // namespace platform

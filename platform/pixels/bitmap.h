@@ -1,40 +1,46 @@
-// The pixel store behind every persistent image and loaded picture.
+// The pixel store behind every persistent image and loaded picture, with the work it holds
+// back until its pixels are needed (pending.h).
+//
 // Pixels are 32-bit premultiplied ARGB (0xAARRGGBB), rows packed top to bottom with no
-// padding: pixel (x, y) is pixels[y * width + x]. See pixel_conventions.md.
+// padding: pixel (x, y) is at row y, column x of the views below. See pixel_conventions.md.
+//
+// Life of a pending operation:
+//
+//   Fill(c) ──> [fill pending] ──DeferDraw/DeferCopy(source)──> [copy or draw pending]
+//                    │                                               │      │
+//                    │ Read, Write                      ReadArea(s), │      │ Read, Write, or the
+//                    ▼                                  PrepareAreas ▼      │ source is written,
+//             [nothing pending] <──────────────────── blocks worked out ◄──┘ resized or goes away
+//                                                     (the rest stays pending)
+//
+// A bitmap with a copy or a draw pending is linked to its source, and the source to each of
+// its readers: before the source's pixels change, every reader carries its operation out,
+// so that it shows the source as it was. Any number of bitmaps may read one source.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/pixels/affine.h"
+#include "platform/pixels/block_memo.h"
 #include "platform/pixels/geometry.h"
+#include "platform/pixels/kernels.h"
+#include "platform/pixels/pending.h"
 #include "platform/pixels/pixel_allocator.h"
+#include "platform/pixels/pixel_view.h"
 
 namespace platform {
-
-// Colours as the window description writes them: 0x00BBGGRR, 0 is black.
-using OleColor = uint32_t;
-
-uint32_t PixelFromOleColor(OleColor color);
-OleColor OleColorFromPixel(uint32_t pixel);
-
-// Rows that stay rows: target (x + dx * k, y + dy * m) takes source (src_x + k, src_y + m)
-// for k < width and m < height, with dx and dy each +1 or -1. A copy, or a mirror along
-// either axis; the caller has clipped it to both bitmaps.
-struct RowCopy {
-  int32_t x, y, dx, dy;
-  int32_t src_x, src_y, width, height;
-};
 
 class Bitmap {
  public:
   Bitmap() = default;
   Bitmap(int32_t width, int32_t height, uint32_t fill);
-  // Copies and moves carry out whatever is pending and take the pixels only.
+  // Copies and moves take the pixels only, worked out first; the other bitmap's pending
+  // work and readers stay with it (a moved-from bitmap is empty).
   Bitmap(const Bitmap& other);
   Bitmap(Bitmap&& other) noexcept;
   Bitmap& operator=(const Bitmap& other);
@@ -44,20 +50,52 @@ class Bitmap {
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   bool empty() const { return width_ == 0 || height_ == 0; }
-  // Pixel access. Any access first carries out a fill or a draw still pending (see Fill
-  // and DeferDraw); writing access also lets a pending draw that reads this bitmap finish.
-  uint32_t* row(int32_t y) { return data() + static_cast<size_t>(y) * width_; }
-  const uint32_t* row(int32_t y) const { return data() + static_cast<size_t>(y) * width_; }
-  uint32_t* data() {
-    BeginWrite();
-    Settle();
-    return pixels_.data();
-  }
-  const uint32_t* data() const {
-    Settle();
-    return pixels_.data();
-  }
-  uint32_t at(int32_t x, int32_t y) const { return row(y)[x]; }
+
+  // Reading. Each call works out what it names and returns a view of the whole bitmap,
+  // valid until the bitmap is next written, resized, filled or destroyed. Working out
+  // does not change what the pixels stand for, so it is no write: readers of this bitmap
+  // keep their own pending work.
+  //
+  // All of it.
+  ConstPixelView Read() const;
+  // Current inside `area` only: with a copy or draw pending, the rest stays pending.
+  // Safe to call from several threads at once.
+  ConstPixelView ReadArea(PixelRect area) const;
+  // Many areas known together: what they need is worked out at once, over the cores.
+  void PrepareAreas(std::span<const PixelRect> areas) const;
+  uint32_t at(int32_t x, int32_t y) const { return Read().at(x, y); }
+
+  // Writing. First, every bitmap whose pending work reads this one carries it out.
+  //
+  // Everything pending here is worked out, for a caller that reads what it writes over.
+  PixelView Write();
+  // What is pending inside `area` is worked out; a copy or draw stays pending elsewhere
+  // and will not write over the area again. The caller writes inside `area` only.
+  PixelView WriteArea(PixelRect area);
+  // For a caller that writes every pixel itself: a pending fill is handed over as `clear`
+  // (the colour the caller's pixels are to be taken over) and dropped; a pending copy or
+  // draw is worked out first.
+  struct Overwrite {
+    PixelView pixels;
+    std::optional<uint32_t> clear;
+  };
+  Overwrite WriteAll();
+
+  // Pending work.
+  //
+  // Every pixel becomes `pixel` when next needed. A copy or draw still pending is dropped:
+  // it would be painted over.
+  void Fill(uint32_t pixel);
+  // Records a transformed draw of `source` onto the pending fill (see DrawOp), or a copy or
+  // mirror of its rows (CopyOp). Only a bitmap whose fill is pending defers: returns false,
+  // recording nothing, when the draw must be made now. A source with its own copy or draw
+  // pending keeps it: only what is read of it is worked out.
+  bool DeferDraw(const Bitmap& source, const Affine& to_target);
+  bool DeferCopy(const Bitmap& source, const RowCopy& copy);
+  // A copy or draw is pending.
+  bool HasPendingDraw() const { return ReadsSource(pending_); }
+  // The colour of a fill pending alone.
+  std::optional<uint32_t> PendingFill() const;
 
   // Changes the size, keeping the pixels of the area both sizes share and filling the
   // rest with `fill`. Memory is kept when the bitmap shrinks, so shrinking and growing
@@ -68,120 +106,39 @@ class Bitmap {
   // bitmap cannot take the size: beyond what one surface may use, or more than the
   // machine (and the limits set on this process) can still give.
   void CheckFits(int32_t width, int32_t height, const std::string& owner) const;
-  // Every pixel becomes `pixel`. The fill is carried out when the pixels are next
-  // accessed, so that a clear followed by a drawing call that covers the bitmap (or by
-  // another clear) costs one pass over the memory instead of two.
-  void Fill(uint32_t pixel);
-
-  // Records a transformed draw of `source` (see DrawTransformedPixels) to be carried out
-  // when this bitmap's pixels are next needed. Only a bitmap whose clear is still pending
-  // defers a draw: then each pixel's value is known from the clear colour and the draw
-  // alone, so an area can be worked out on its own (SettleArea) and again later with the
-  // same result. Returns false, recording nothing, when the draw must be made now.
-  bool DeferDraw(const Bitmap& source, const Affine& to_target);
-  // The same for a copy or mirror of `source` (see CopyRows).
-  bool DeferCopy(const Bitmap& source, const RowCopy& copy);
-  // A draw or a copy is pending.
-  bool HasPendingDraw() const { return draw_source_ != nullptr; }
-  // Makes the pixels of the area current for reading through RawRowConst. With a draw
-  // pending, only the area is worked out; the draw stays pending for the rest. The source
-  // of a pending draw may itself have one pending: only what the area reads of it is
-  // worked out. Safe to call from several threads at once.
-  void SettleArea(int32_t x, int32_t y, int32_t width, int32_t height) const;
-  // The same for many areas known together: what they need is worked out over the
-  // machine's cores.
-  void SettleAreas(std::span<const PixelRect> areas) const;
-  // Before a drawing call writes through RawRow: a pending draw that reads this bitmap,
-  // or one onto it, is carried out. A pending fill stays, for the call to fold in.
-  void BeginWrite();
-  // Before a drawing call writes the pixels of `area` only, through RawRow: what is
-  // pending there is carried out, the rest of a pending draw stays pending and will not
-  // draw over the area again. A pending draw that reads this bitmap is carried out.
-  void BeginAreaWrite(PixelRect area);
-
-  // For drawing calls that write every pixel of the bitmap themselves: the fill still
-  // pending, if any, and rows that do not carry it out. After writing every pixel the
-  // caller calls DropPendingFill.
-  bool HasPendingFill() const { return pending_; }
-  uint32_t PendingFill() const { return pending_colour_; }
-  uint32_t* RawRow(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  // Rows of a bitmap known to have nothing pending (in the columns read), safe to read
-  // from several threads.
-  const uint32_t* RawRowConst(int32_t y) const {
-    return pixels_.data() + static_cast<size_t>(y) * width_;
-  }
-  void DropPendingFill() { pending_ = false; }
-
   // Bytes a bitmap of this size would take; the limit Resize enforces.
   static uint64_t BytesFor(int64_t width, int64_t height);
   static uint64_t ByteLimit();
 
  private:
-  void Settle() const {
-    if (draw_source_ != nullptr) {
-      CarryOutDraw();
-    } else if (pending_) {
-      Materialize();
-    }
-  }
-  void Materialize() const;
-  void CarryOutDraw() const;
-  // Lets the bitmaps whose pending draws read this one carry them out.
+  PixelView View() const;
+  // Carries out everything pending.
+  void Evaluate() const;
+  void EvaluateBlockRow(const BlockMemo::Wanted& wanted, int32_t block_row) const;
+  bool Defer(const Bitmap& source, const Pending& operation);
+  void LinkTo(const Bitmap& source) const;
+  void Unlink() const;
   void ReleaseReaders() const;
-  void ForgetDraw();
   void Grow(size_t count);
-  void TakePixels(const Bitmap& other);
-  void StealPixels(Bitmap& other);
+  void TakePixels(ConstPixelView pixels);
 
   int32_t width_ = 0;
   int32_t height_ = 0;
-  // Mutable: carrying out a pending fill does not change what the pixels are.
+  // Mutable, as all the pending state: working out what is pending changes how the
+  // pixels are held, not what they are.
   mutable std::vector<uint32_t, PixelAllocator<uint32_t>> pixels_;
-  mutable bool pending_ = false;
-  uint32_t pending_colour_ = 0;
-  // The deferred draw: its source and map. The source points back through readers_, so
-  // that it can let the draw finish before its own pixels change or go away.
-  mutable const Bitmap* draw_source_ = nullptr;
-  bool draw_is_copy_ = false;
-  Affine draw_map_;
-  RowCopy draw_copy_{};
-  // Areas were written over the pending draw (BeginAreaWrite): carrying it out must leave
-  // the blocks already worked out as they are. kept_ holds them meanwhile; its memory is
-  // reused from one draw to the next.
-  mutable bool area_written_ = false;
-  mutable std::vector<uint32_t> kept_;
-  void KeepSettledBlocks(bool out) const;
-  // Bitmaps whose pending draws read this one, in no order; null where free. A turn reads
-  // its picture twice (the turned draw and the 180-degree copy); a fixed array keeps
-  // linking free of allocation. When it is full, an earlier reader finishes first.
-  static constexpr size_t kMaxReaders = 4;
-  mutable std::array<Bitmap*, kMaxReaders> readers_{};
-  void AddReader(Bitmap* reader) const;
-  void DropReader(const Bitmap* reader) const;
-  // Which blocks of kSettleBlock x kSettleBlock pixels the pending draw has already been
-  // worked out for: callers ask for many small overlapping areas along a line, and each
-  // block is worked out once. Kept between draws, so its memory is reused.
-  static constexpr int32_t kSettleBlock = 8;
-  static int64_t BlocksAcross(int32_t pixels) {
-    return (int64_t{pixels} + kSettleBlock - 1) / kSettleBlock;
-  }
-  // Per block: kUnsettled, kWanted (by SettleAreas, about to be worked out) or kSettled.
-  static constexpr uint8_t kUnsettled = 0, kWanted = 1, kSettled = 2;
-  mutable std::vector<uint8_t> settled_blocks_;
-  // Held while areas are worked out: the threads of another bitmap's SettleAreas may
-  // each ask for areas of this one, its source.
-  mutable std::mutex settle_mutex_;
-  // The blocks MarkWanted marked: how many, and the block rows and columns they lie in.
-  struct WantedBlocks {
-    int64_t count = 0;
-    int32_t row_lo = INT32_MAX, row_hi = -1, col_lo = INT32_MAX, col_hi = -1;
-  };
-  WantedBlocks MarkWanted(std::span<const PixelRect> areas) const;
-  void SettleBlocks(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state) const;
-  template <typename Visit>
-  void ForEachRun(int32_t first_col, int32_t last_col, int32_t block_row, uint8_t state,
-                  Visit visit) const;
-  bool LinkSource(const Bitmap& source);
+  mutable Pending pending_;
+  mutable BlockMemo memo_;
+  // Held while areas are worked out: the threads of a reader's PrepareAreas may each ask
+  // this bitmap, their source, for areas.
+  mutable std::mutex mutex_;
+  // The source of a pending copy or draw, and the siblings among the source's readers: the
+  // readers form a list threaded through themselves, so linking never allocates and
+  // has no limit.
+  mutable const Bitmap* source_ = nullptr;
+  mutable const Bitmap* previous_reader_ = nullptr;
+  mutable const Bitmap* next_reader_ = nullptr;
+  mutable const Bitmap* first_reader_ = nullptr;
 };
 
 }  // namespace platform

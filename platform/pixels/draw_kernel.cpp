@@ -1,20 +1,21 @@
 // The fast transformed draw. Per target row it finds, in closed form, the span of pixels
 // the picture can touch and, inside it, the span where the picture covers the pixel
-// completely. The full span's ragged ends go through the reference pixel; the covered
-// middle goes through a fixed-point bilinear loop.
+// completely. The full span's ragged ends go through the one-pixel version (DrawPixel);
+// the covered middle goes through a fixed-point bilinear loop.
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <vector>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
+#include "platform/pixels/bilinear.h"
+#include "platform/pixels/blend.h"
+#include "platform/pixels/kernels.h"
 #include "platform/pixels/parallel.h"
-#include "platform/pixels/pixel_ops.h"
 
 namespace platform {
 
@@ -35,52 +36,6 @@ bool SolveSpan(double p0, double dp, double lo, double hi, double& x_lo, double&
   return x_lo <= x_hi;
 }
 
-#if defined(__SSE2__)
-// Bilinear blend with 8-bit weights (wx, wy in 0..255, out of 256), rounded. Vertical
-// first, rounded to 8 bits, then horizontal: at most 1.5 levels from the exact blend.
-inline uint32_t Bilinear(const uint32_t* top, const uint32_t* bottom, uint32_t wx, uint32_t wy) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i t = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top)), zero);
-  const __m128i b =
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom)), zero);
-  const __m128i half = _mm_set1_epi16(128);
-  // Lanes 0-3: left pixel, 4-7: right pixel; each at most 255 * 256, so no carry.
-  __m128i v = _mm_add_epi16(_mm_mullo_epi16(t, _mm_set1_epi16(static_cast<short>(256 - wy))),
-                            _mm_mullo_epi16(b, _mm_set1_epi16(static_cast<short>(wy))));
-  v = _mm_srli_epi16(_mm_add_epi16(v, half), 8);
-  __m128i h =
-      _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(256 - wx))),
-                    _mm_mullo_epi16(_mm_srli_si128(v, 8), _mm_set1_epi16(static_cast<short>(wx))));
-  h = _mm_srli_epi16(_mm_add_epi16(h, half), 8);
-  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(h, h)));
-}
-#else
-// Two channels of a pixel spread into 32-bit lanes of one 64-bit word.
-inline uint64_t Lanes(uint32_t pixel, int shift) {
-  return ((pixel >> shift) & 0xFF) | (uint64_t{(pixel >> (shift + 16)) & 0xFF} << 32);
-}
-
-inline uint32_t Pack(uint64_t lanes, int shift) {
-  return static_cast<uint32_t>((lanes & 0xFF) << shift) |
-         static_cast<uint32_t>(((lanes >> 32) & 0xFF) << (shift + 16));
-}
-
-// Bilinear blend with 8-bit weights (wx, wy in 0..255, out of 256), rounded.
-inline uint32_t Bilinear(const uint32_t* top, const uint32_t* bottom, uint32_t wx, uint32_t wy) {
-  const uint64_t w00 = (256 - wx) * (256 - wy), w10 = wx * (256 - wy);
-  const uint64_t w01 = (256 - wx) * wy, w11 = wx * wy;
-  uint32_t out = 0;
-  for (int shift = 0; shift < 16; shift += 8) {
-    // Each lane sums at most 255 * 65536: no carry into the next lane.
-    const uint64_t sum = Lanes(top[0], shift) * w00 + Lanes(top[1], shift) * w10 +
-                         Lanes(bottom[0], shift) * w01 + Lanes(bottom[1], shift) * w11 +
-                         ((uint64_t{32768} << 32) | 32768);
-    out |= Pack(sum >> 16, shift);
-  }
-  return out;
-}
-#endif
-
 // What a covered pixel is drawn over: the target's own pixel, or the colour of a clear
 // that is folded into the draw and was never written there.
 struct Under {
@@ -89,20 +44,9 @@ struct Under {
   uint32_t At(uint32_t pixel) const { return cleared ? colour : pixel; }
 };
 
-inline uint32_t Over(uint32_t src, uint32_t dst) {
-  const uint32_t alpha = src >> 24;
-  if (alpha == 255) return src;
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const uint32_t d = (dst >> shift) & 0xFF, s = (src >> shift) & 0xFF;
-    out |= std::min<uint32_t>(255, s + (d * (255 - alpha) + 127) / 255) << shift;
-  }
-  return out;
-}
-
 struct Job {
-  Bitmap& dst;
-  const Bitmap& src;
+  PixelView dst;
+  ConstPixelView src;
   Affine inv;  // target -> source
   EdgeScale scale;
   int32_t x_begin, x_end;    // columns the picture can reach: every row is planned in these
@@ -249,14 +193,19 @@ void AllowSimd(bool allowed) {
   simd_allowed.store(allowed, std::memory_order_relaxed);
 }
 
-// ReferenceDrawPixel's arithmetic step for step, so the results are the same bit for bit,
-// without its calls into the maths library: on x86-64 without SSE4.1, floor and
-// nearbyint are library calls, and the edge pixels of every row go through here.
-void DrawEdgePixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src, EdgeScale scale,
-                   int32_t x, int32_t y) {
+EdgeScale EdgeScales(const Affine& dst_to_src) {
+  return {std::hypot(dst_to_src.a, dst_to_src.c), std::hypot(dst_to_src.b, dst_to_src.d)};
+}
+
+// Straight from pixel_conventions.md, in double precision, without calls into the maths
+// library: on x86-64 without SSE4.1, floor and nearbyint are library calls, and the edge
+// pixels of every row of the fast draw go through here.
+void DrawPixel(uint32_t& target, ConstPixelView src, const Affine& dst_to_src, EdgeScale scale,
+               int32_t x, int32_t y) {
   const double u = dst_to_src.X(x + 0.5, y + 0.5), v = dst_to_src.Y(x + 0.5, y + 0.5);
+  // Distances to the source's edges, measured in target pixels, give the coverage.
   const double gu = scale.gu, gv = scale.gv;
-  const double w = src.width(), h = src.height();
+  const double w = src.width, h = src.height;
   auto coverage_of = [](double distance) { return std::clamp(distance + 0.5, 0.0, 1.0); };
   const double coverage = coverage_of(u / gu) * coverage_of((w - u) / gu) * coverage_of(v / gv) *
                           coverage_of((h - v) / gv);
@@ -264,10 +213,10 @@ void DrawEdgePixel(uint32_t& target, const Bitmap& src, const Affine& dst_to_src
   // Both are clamped to >= 0: truncation is floor.
   const double fx = std::clamp(u - 0.5, 0.0, w - 1), fy = std::clamp(v - 0.5, 0.0, h - 1);
   const int32_t x0 = static_cast<int32_t>(fx), y0 = static_cast<int32_t>(fy);
-  const int32_t x1 = std::min(x0 + 1, src.width() - 1), y1 = std::min(y0 + 1, src.height() - 1);
+  const int32_t x1 = std::min(x0 + 1, src.width - 1), y1 = std::min(y0 + 1, src.height - 1);
   const double tx = fx - x0, ty = fy - y0;
-  const uint32_t* top = src.RawRowConst(y0);
-  const uint32_t* bottom = src.RawRowConst(y1);
+  const uint32_t* top = src.row(y0);
+  const uint32_t* bottom = src.row(y1);
   const uint32_t p00 = top[x0], p10 = top[x1], p01 = bottom[x0], p11 = bottom[x1];
   auto channel = [](uint32_t pixel, int shift) -> double { return (pixel >> shift) & 0xFF; };
   double sample[4];
@@ -296,8 +245,8 @@ namespace {
 // walk is linear), so there is no clamping and no coverage here.
 void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t u, int64_t v,
                  int64_t du, int64_t dv, const Under& under) {
-  const uint32_t* pixels = job.src.RawRowConst(0);
-  const size_t stride = static_cast<size_t>(job.src.width());
+  const uint32_t* pixels = job.src.pixels;
+  const size_t stride = static_cast<size_t>(job.src.stride);
 #if defined(__x86_64__)
   if (HasAvx2()) {
     const auto span = under.cleared ? CoveredSpanAvx2<true> : CoveredSpanAvx2<false>;
@@ -322,15 +271,15 @@ int64_t Fixed(double p0, double dp, int32_t x) {
   return std::llround((p0 + dp * x - 0.5) * kOne);
 }
 
-bool InCovered(int64_t u, int64_t v, const Bitmap& src) {
+bool InCovered(int64_t u, int64_t v, ConstPixelView src) {
   const int64_t cu = (u + kHalfStep) >> 32, cv = (v + kHalfStep) >> 32;
-  return u >= 0 && v >= 0 && cu <= src.width() - 2 && cv <= src.height() - 2;
+  return u >= 0 && v >= 0 && cu <= src.width - 2 && cv <= src.height - 2;
 }
 
 RowPlan Plan(const Job& job, int32_t y) {
   RowPlan plan = kEmptyRow;
   const Affine& inv = job.inv;
-  const double w = job.src.width(), h = job.src.height();
+  const double w = job.src.width, h = job.src.height;
   // u and v at the centre of pixel X of this row: p0 + dp * X.
   const double u0 = inv.X(0.5, y + 0.5), v0 = inv.Y(0.5, y + 0.5), du = inv.a, dv = inv.b;
   // Pixels the picture may touch (coverage can be non-zero), widened by a pixel.
@@ -365,23 +314,24 @@ RowPlan Plan(const Job& job, int32_t y) {
   return plan;
 }
 
-// A pending clear for one row, everywhere but its covered span (which the tiles write).
-void ClearAround(uint32_t* out, int32_t width, const RowPlan& plan, uint32_t colour) {
+// A clear for the columns [lo, hi) of one row, everywhere but its covered span (which the
+// tiles write).
+void ClearAround(uint32_t* out, int32_t lo, int32_t hi, const RowPlan& plan, uint32_t colour) {
   if (plan.c_lo > plan.c_hi) {
-    std::fill(out, out + width, colour);
+    std::fill(out + lo, out + hi, colour);
     return;
   }
-  std::fill(out, out + plan.c_lo, colour);
-  std::fill(out + plan.c_hi + 1, out + width, colour);
+  std::fill(out + lo, out + std::clamp(plan.c_lo, lo, hi), colour);
+  std::fill(out + std::clamp(plan.c_hi + 1, lo, hi), out + hi, colour);
 }
 
 // Rows in a band: at most kBand.
 constexpr int32_t kBand = 128;
 
-// Rows [first, last): carry out a pending clear, draw the ragged ends of each row through
-// the reference pixel's twin, and the covered middles in tiles of kTileWidth columns so
-// that the source pixels a tile reads stay in cache. A pending clear is written everywhere
-// but the covered middles, which the tiles write completely.
+// Rows [first, last): clear them when the clear is folded in, draw the ragged ends of each
+// row one pixel at a time, and the covered middles in tiles of kTileWidth columns so that
+// the source pixels a tile reads stay in cache. A folded clear is written everywhere but
+// the covered middles, which the tiles write completely.
 void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   // Measured on 4000 x 3000 at 30 degrees: tall bands and wide tiles read each source
   // cache line fewer times than small square ones.
@@ -389,17 +339,17 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
   std::array<RowPlan, kBand> plans;
   int32_t span_lo = job.x_end, span_hi = job.x_begin - 1;
   for (int32_t y = first; y < last; ++y) {
-    uint32_t* out = job.dst.RawRow(y);
+    uint32_t* out = job.dst.row(y);
     const bool inside = y >= job.row_lo && y < job.row_hi;
     const RowPlan plan = inside ? Plan(job, y) : kEmptyRow;
     plans[y - first] = plan;
     const bool any = plan.c_lo <= plan.c_hi;
-    if (under.cleared) ClearAround(out, job.dst.width(), plan, under.colour);
+    if (under.cleared) ClearAround(out, job.area_lo, job.area_hi, plan, under.colour);
     if (!inside) continue;
     const int32_t edge_end = any ? plan.c_lo : plan.touch_hi + 1;
     auto edge = [&](int32_t from, int32_t to) {  // [from, to) inside the area
       for (int32_t x = std::max(from, job.area_lo); x < std::min(to, job.area_hi); ++x) {
-        DrawEdgePixel(out[x], job.src, job.inv, job.scale, x, y);
+        DrawPixel(out[x], job.src, job.inv, job.scale, x, y);
       }
     };
     edge(plan.touch_lo, edge_end);
@@ -414,7 +364,7 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
       const RowPlan& plan = plans[y - first];
       const int32_t lo = std::max(plan.c_lo, x0), hi = std::min(plan.c_hi, x1);
       if (lo > hi) continue;
-      CoveredSpan(job, job.dst.RawRow(y), lo, hi, plan.u + plan.du * (lo - plan.c_lo),
+      CoveredSpan(job, job.dst.row(y), lo, hi, plan.u + plan.du * (lo - plan.c_lo),
                   plan.v + plan.dv * (lo - plan.c_lo), plan.du, plan.dv, under);
     }
   }
@@ -443,50 +393,36 @@ Box MappedBox(const Affine& m, double left, double top, double right, double bot
 // Where the area reads the source: around where the area's corners map to, two pixels
 // wider for the bilinear taps, and wider again by the reach of the edge coverage (a pixel
 // partly over the picture reads its nearest pixels).
-PixelRect SourceUnder(const Bitmap& src, const Affine& inv, EdgeScale scale, PixelRect area) {
+PixelRect SourceUnder(int32_t width, int32_t height, const Affine& inv, EdgeScale scale,
+                      PixelRect area) {
   const double reach_u = 2 + 0.5 * scale.gu, reach_v = 2 + 0.5 * scale.gv;
   const Box read = MappedBox(inv, area.left, area.top, area.right, area.bottom);
   auto clip = [](double value, int32_t size) {
     return static_cast<int32_t>(std::clamp(value, 0.0, static_cast<double>(size)));
   };
-  return {clip(std::floor(read.x_lo - reach_u), src.width()),
-          clip(std::floor(read.y_lo - reach_v), src.height()),
-          clip(std::ceil(read.x_hi + reach_u), src.width()),
-          clip(std::ceil(read.y_hi + reach_v), src.height())};
+  return {
+      clip(std::floor(read.x_lo - reach_u), width), clip(std::floor(read.y_lo - reach_v), height),
+      clip(std::ceil(read.x_hi + reach_u), width), clip(std::ceil(read.y_hi + reach_v), height)};
 }
 
-// The draw over the target rows [area.top, area.bottom) and columns [area.left,
-// area.right). With `fold_clear`, the target's pending clear is carried out in the same
-// pass over every row of the area. Returns false, touching nothing, when there is nothing
-// to draw (an empty picture, target or area, or a map that collapses the plane).
-bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area,
-          bool fold_clear) {
+// Fixed point holds source positions below 2^30 pixels; pictures are far smaller.
+constexpr int32_t kMaxSourceSide = int32_t{1} << 30;
+
+}  // namespace
+
+void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst, PixelRect area,
+                     std::optional<uint32_t> clear) {
+  area = {std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, dst.width),
+          std::min(area.bottom, dst.height)};
+  if (area.left >= area.right || area.top >= area.bottom) return;
   const auto inv = src_to_dst.Inverse();
-  if (!inv || src.empty() || dst.empty() || area.left >= area.right || area.top >= area.bottom)
-    return false;
+  if (!inv || src.empty() || src.width >= kMaxSourceSide || src.height >= kMaxSourceSide) {
+    if (clear) FillArea(dst, area, *clear);  // nothing to draw over the clear
+    return;
+  }
   const EdgeScale scale = EdgeScales(*inv);
-  // What is pending on the source is carried out before the threads read it: all of it
-  // for the whole target, in one pass over all the cores.
-  const bool whole =
-      area.left == 0 && area.top == 0 && area.right == dst.width() && area.bottom == dst.height();
-  if (whole) {
-    (void)src.data();
-  } else {
-    const PixelRect read = SourceUnder(src, *inv, scale, area);
-    src.SettleAreas({&read, 1});
-  }
-  // Fixed point holds positions up to 2^30; larger pictures take the exact path.
-  if (src.width() >= (1 << 30) || src.height() >= (1 << 30)) {
-    for (int32_t y = area.top; y < area.bottom; ++y) {
-      uint32_t* out = dst.RawRow(y);
-      if (fold_clear) std::fill(out + area.left, out + area.right, dst.PendingFill());
-      for (int32_t x = area.left; x < area.right; ++x)
-        ReferenceDrawPixel(out[x], src, *inv, scale, x, y);
-    }
-    return true;
-  }
   // Target rows the picture can reach: its corners' bounding box, a pixel wider.
-  const auto [x_lo, x_hi, y_lo, y_hi] = MappedBox(src_to_dst, 0, 0, src.width(), src.height());
+  const auto [x_lo, x_hi, y_lo, y_hi] = MappedBox(src_to_dst, 0, 0, src.width, src.height);
   auto clip = [](double value, int32_t lo, int32_t hi) {
     return static_cast<int32_t>(
         std::clamp(value, static_cast<double>(lo), static_cast<double>(hi)));
@@ -495,45 +431,27 @@ bool Draw(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect ar
                 src,
                 *inv,
                 scale,
-                clip(std::floor(x_lo) - 1, 0, dst.width()),
-                clip(std::ceil(x_hi) + 1, 0, dst.width()),
+                clip(std::floor(x_lo) - 1, 0, dst.width),
+                clip(std::ceil(x_hi) + 1, 0, dst.width),
                 clip(std::floor(y_lo) - 1, area.top, area.bottom),
                 clip(std::ceil(y_hi) + 1, area.top, area.bottom),
                 area.left,
                 area.right};
-  const Under under{fold_clear, dst.PendingFill()};
-  const int32_t first = fold_clear ? area.top : job.row_lo,
-                last = fold_clear ? area.bottom : job.row_hi;
-  if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !fold_clear)
-    return true;
+  const Under under{clear.has_value(), clear.value_or(0)};
+  const int32_t first = clear ? area.top : job.row_lo, last = clear ? area.bottom : job.row_hi;
+  if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !clear) return;
   const int32_t bands = (last - first + kBand - 1) / kBand;
   ForRowBands(bands, int64_t{last - first} * (area.right - area.left), [&](int32_t a, int32_t b) {
     for (int32_t band = a; band < b; ++band) {
       DrawBand(job, first + band * kBand, std::min(last, first + (band + 1) * kBand), under);
     }
   });
-  return true;
 }
 
-}  // namespace
-
-void DrawTransformedPixels(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst) {
-  dst.BeginWrite();
-  // A clear still pending on the target is folded into this pass: each row is filled
-  // just before it is drawn, while it is in cache.
-  const bool clear = dst.HasPendingFill();
-  if (Draw(dst, src, src_to_dst, {0, 0, dst.width(), dst.height()}, clear) && clear)
-    dst.DropPendingFill();
-}
-
-PixelRect DrawSourceArea(const Bitmap& src, const Affine& src_to_dst, PixelRect area) {
+PixelRect DrawSourceArea(int32_t width, int32_t height, const Affine& src_to_dst, PixelRect area) {
   const auto inv = src_to_dst.Inverse();
   if (!inv) return {0, 0, 0, 0};
-  return SourceUnder(src, *inv, EdgeScales(*inv), area);
-}
-
-void DrawTransformedArea(Bitmap& dst, const Bitmap& src, const Affine& src_to_dst, PixelRect area) {
-  (void)Draw(dst, src, src_to_dst, area, false);
+  return SourceUnder(width, height, *inv, EdgeScales(*inv), area);
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -101,7 +102,21 @@ class Crew {
   bool quit_ = false;
 };
 
+std::atomic<int> failing_band{0};
+
+// body(first, last), or the failure a test asked for.
+void RunBand(const std::function<void(int32_t, int32_t)>& body, int32_t first, int32_t last) {
+  if (failing_band.load(std::memory_order_relaxed) > 0 && failing_band.fetch_sub(1) == 1) {
+    throw std::runtime_error("a band failed, as the test asked");
+  }
+  body(first, last);
+}
+
 }  // namespace
+
+void FailBandForTesting(int n) {
+  failing_band.store(n);
+}
 
 void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body) {
   // Below this a thread costs more than it saves.
@@ -111,7 +126,7 @@ void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t,
   const int32_t threads = static_cast<int32_t>(
       std::clamp<int64_t>(pixels / kMinPixelsPerThread, 1, std::min<int64_t>(cores, rows)));
   if (threads <= 1) {
-    if (rows > 0) body(0, rows);
+    if (rows > 0) RunBand(body, 0, rows);
     return;
   }
   // Rows are handed out in pieces to whichever thread is free: the work per row differs
@@ -124,7 +139,7 @@ void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t,
   const std::function<void()> work = [&] {
     try {
       for (int32_t first = next.fetch_add(piece); first < rows; first = next.fetch_add(piece)) {
-        body(first, std::min(rows, first + piece));
+        RunBand(body, first, std::min(rows, first + piece));
       }
     } catch (...) {
       // The first failure is the one reported; the rows not yet handed out are dropped.

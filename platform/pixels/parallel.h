@@ -11,4 +11,8 @@ namespace platform {
 // the bands not yet started are dropped and the first exception is rethrown here.
 void ForRowBands(int32_t rows, int64_t pixels, const std::function<void(int32_t, int32_t)>& body);
 
+// For tests: the n-th band handed out from now on (1 the next) throws std::runtime_error
+// instead of running; 0 turns this off.
+void FailBandForTesting(int n);
+
 }  // namespace platform

@@ -5,10 +5,11 @@
 #include <algorithm>
 
 #include "platform/base/error.h"
-#include "platform/ui/form.h"
 #include "platform/base/runtime.h"
-#include "platform/ui/surface_view.h"
 #include "platform/base/trace.h"
+#include "platform/pixels/blend.h"
+#include "platform/ui/form.h"
+#include "platform/ui/surface_view.h"
 
 namespace platform {
 
@@ -17,19 +18,6 @@ namespace {
 OleColor DefaultWindowColor() {
   const QColor color = QApplication::palette().color(QPalette::Window);
   return OleColorFromPixel(color.rgb());
-}
-
-// Source-over of premultiplied pixels.
-uint32_t Over(uint32_t src, uint32_t dst) {
-  const uint32_t alpha = src >> 24;
-  if (alpha == 255) return src;
-  if (alpha == 0) return dst;
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const uint32_t s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
-    out |= std::min<uint32_t>(255, s + (d * (255 - alpha) + 127) / 255) << shift;
-  }
-  return out;
 }
 
 }  // namespace
@@ -113,12 +101,14 @@ void PictureBox::PaintPicture(const platform::Picture& picture, float x, float y
 
 void PictureBox::Composite(const platform::Picture& picture, int32_t x, int32_t y) {
   if (picture.empty()) return;
-  const Bitmap& from = picture.pixels();
+  const ConstPixelView from = picture.pixels().Read();
   const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + from.width(), image_.width());
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + from.height(), image_.height());
+  const int64_t x1 = std::min<int64_t>(int64_t{x} + from.width, image_.width());
+  const int64_t y1 = std::min<int64_t>(int64_t{y} + from.height, image_.height());
+  if (x0 >= x1 || y0 >= y1) return;
+  const PixelView pixels = image_.Write();
   for (int64_t ty = y0; ty < y1; ++ty) {
-    uint32_t* to = image_.row(static_cast<int32_t>(ty));
+    uint32_t* to = pixels.row(static_cast<int32_t>(ty));
     const uint32_t* row = from.row(static_cast<int32_t>(ty - y));
     for (int64_t tx = x0; tx < x1; ++tx) to[tx] = Over(row[tx - x], to[tx]);
   }

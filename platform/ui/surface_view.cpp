@@ -44,18 +44,18 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   }
   const QRect visible = exposed.intersected(area);
   if (visible.isEmpty() || image.empty()) return;
-  if (image.HasPendingFill() && !image.HasPendingDraw()) {
+  if (const auto clear = image.PendingFill()) {
     // A clear still pending shows as its colour. Carrying it out only to show it would
     // write the whole surface, and the work surfaces are cleared after every turn.
-    painter.fillRect(visible, QColor::fromRgb(image.PendingFill()));
+    painter.fillRect(visible, QColor::fromRgb(*clear));
     return;
   }
   const QRect shown = visible.translated(-border, -border);
-  if (2 * int64_t{shown.width()} * shown.height() >= int64_t{image.width()} * image.height()) {
-    (void)image.data();  // most of it: all at once, over all the cores
-  } else {
-    image.SettleArea(shown.x(), shown.y(), shown.width(), shown.height());
-  }
+  // Most of it: all at once, over all the cores; else the part shown.
+  const ConstPixelView pixels =
+      2 * int64_t{shown.width()} * shown.height() >= int64_t{image.width()} * image.height()
+          ? image.Read()
+          : image.ReadArea({shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1});
   // Surface pixels are opaque (every drawing call blends onto an opaque clear). Shown as
   // RGB32 they are copied; shown with their alpha, the toolkit would first scan the whole
   // image for transparent pixels, on every repaint.
@@ -63,13 +63,13 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   // One plain copy per rectangle of the exposed region: where siblings overlap the view the
   // region has several, and drawn through that region the toolkit fills span by span on
   // its own thread pool while this thread waits, several times slower than the copy.
-  const auto stride = static_cast<qsizetype>(image.width()) * 4;
+  const auto stride = static_cast<qsizetype>(pixels.stride) * 4;
   for (const QRect& part : event->region()) {
     const QRect piece = part.intersected(visible);
     if (piece.isEmpty()) continue;
     const QPoint at = piece.topLeft() - QPoint(border, border);
-    const QImage view(reinterpret_cast<const uchar*>(image.RawRowConst(at.y()) + at.x()),
-                      piece.width(), piece.height(), stride, QImage::Format_RGB32);
+    const QImage view(reinterpret_cast<const uchar*>(pixels.row(at.y()) + at.x()), piece.width(),
+                      piece.height(), stride, QImage::Format_RGB32);
     painter.setClipRect(piece);
     painter.drawImage(piece.topLeft(), view);
   }

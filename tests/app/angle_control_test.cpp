@@ -7,7 +7,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "platform/pixels/pixel_allocator.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

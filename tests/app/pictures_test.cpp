@@ -18,7 +18,7 @@
 #include <functional>
 #include <optional>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -90,12 +90,7 @@ QByteArray Gif(const QImage& indexed) {
 }
 
 uint32_t Crc32(const QByteArray& bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const char c : bytes) {
-    crc ^= static_cast<uint8_t>(c);
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
+  return testing_support::Crc32(bytes.toStdString());
 }
 
 QImage Indexed(const QImage& image) {

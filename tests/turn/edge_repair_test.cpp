@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "platform/gdi/mod_gdiplus.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 #include "turn/mod_turn.h"
 
 namespace {

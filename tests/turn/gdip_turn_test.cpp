@@ -8,8 +8,8 @@
 #include "platform/base/error.h"
 
 #include "platform/gdi/mod_gdiplus.h"
-#include "platform/pixels/pixel_ops.h"
-#include "tests/test_support.h"
+#include "platform/pixels/drawing.h"
+#include "tests/support/test_support.h"
 #include "turn/mod_turn.h"
 
 namespace {
@@ -73,7 +73,7 @@ TEST(GdipTurn, ZeroDegreesIsTheExactShiftByMinusOne) {
   mod_Turn::GdipTurn(form->pSrc, form->pDes, 0, offX, offY);
   Bitmap shifted(199, 99, 0);
   for (int32_t y = 0; y < 99; ++y) {
-    for (int32_t x = 0; x < 199; ++x) shifted.row(y)[x] = picture.at(x + 1, y + 1);
+    for (int32_t x = 0; x < 199; ++x) testing_support::Put(shifted, x, y, picture.at(x + 1, y + 1));
   }
   EXPECT_EQ(FirstDifference(form->pDes.Pixels(), shifted), "");
 }

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "platform/base/error.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 #include "turn/mod_turn.h"
 
 namespace {
@@ -106,7 +106,8 @@ TEST(PlgTurn, RightAnglesAreLossless) {
     mod_Turn::PlgTurn(*form, form->pSrc, form->pDes, 180);
     Bitmap mirrored(w, h, 0);
     for (int32_t y = 0; y < h; ++y) {
-      for (int32_t x = 0; x < w; ++x) mirrored.row(y)[x] = picture.at(w - 1 - x, h - 1 - y);
+      for (int32_t x = 0; x < w; ++x)
+        testing_support::Put(mirrored, x, y, picture.at(w - 1 - x, h - 1 - y));
     }
     EXPECT_EQ(FirstDifference(form->pDes.Pixels(), mirrored), "");
     for (const float angle : {90.0f, 270.0f, 360.0f}) {
@@ -114,7 +115,7 @@ TEST(PlgTurn, RightAnglesAreLossless) {
       mod_Turn::PlgTurn(*form, form->pSrc, form->pDes, angle);
       const Bitmap& out = form->pDes.Pixels();
       for (int32_t i = 0; i < out.width() * out.height(); ++i) {
-        ASSERT_NE(out.data()[i], 0xFFEFCDABu) << "unfilled at " << angle;
+        ASSERT_NE(out.Read().pixels[i], 0xFFEFCDABu) << "unfilled at " << angle;
       }
     }
   }

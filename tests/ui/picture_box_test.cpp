@@ -6,13 +6,14 @@
 #include <QEvent>
 #include <QImage>
 #include <QObject>
+#include <QPalette>
 #include <QRegion>
 #include <QWidget>
 
 #include "platform/base/error.h"
+#include "platform/pixels/drawing.h"
 #include "platform/ui/picture_box.h"
-#include "platform/pixels/pixel_ops.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -85,8 +86,8 @@ TEST_F(SurfaceTest, AutoSizeTakesThePicturesSizeAndTransparencyCompositesOverThe
   box.SetBackColor(0xFFFFFF);
   box.Cls();
   box.SetAutoSize(true);
-  Bitmap half(3, 2, 0x80000000);  // premultiplied: black at half opacity
-  half.row(0)[0] = 0;             // wholly transparent
+  Bitmap half(3, 2, 0x80000000);        // premultiplied: black at half opacity
+  testing_support::Put(half, 0, 0, 0);  // wholly transparent
   box.SetPicture(testing_support::AsPicture(half));
   EXPECT_EQ(box.WidthPixels(), 3);
   EXPECT_EQ(box.HeightPixels(), 2);
@@ -100,7 +101,13 @@ TEST_F(SurfaceTest, DefaultsAreTheToolkitsAndBorderedSurfacesDrawInside) {
   EXPECT_FALSE(form_.pSrc.AutoRedraw());
   EXPECT_FALSE(form_.pSrc.AutoSize());
   EXPECT_EQ(form_.pSrc.Pixels().width(), 193 - 4);
-  EXPECT_EQ(form_.pSrc.BackColor(), form_.pTM.BackColor());  // the window colour
+  // The toolkit's window colour, as the window description's colours write it.
+  const QColor window = QApplication::palette().color(QPalette::Window);
+  const platform::OleColor expected =
+      static_cast<platform::OleColor>(window.red() | window.green() << 8 | window.blue() << 16);
+  for (const platform::PictureBox* box : {&form_.pSrc, &form_.pDes, &form_.pTM, &form_.p180}) {
+    EXPECT_EQ(box->BackColor(), expected) << box->Name();
+  }
 }
 
 // Counts the paint events a widget receives.
@@ -140,7 +147,7 @@ TEST_F(SurfaceTest, ShowsWhatIsPendingWithoutCarryingItAllOut) {
   box.Cls();
   const uint32_t back = platform::PixelFromOleColor(0x3366CC);
   const QImage cleared = box.widget()->grab().toImage();
-  EXPECT_TRUE(box.Pixels().HasPendingFill());
+  EXPECT_TRUE(box.Pixels().PendingFill().has_value());
   EXPECT_EQ(cleared.pixel(0, 0), back);
   EXPECT_EQ(cleared.pixel(59, 39), back);
 

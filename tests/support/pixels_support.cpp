@@ -1,23 +1,19 @@
-#include "tests/test_support.h"
+#include "tests/support/pixels_support.h"
 
-#include <QDir>
-#include <QImage>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 #include <numbers>
 #include <random>
-
-#include "platform/ui/picture_box.h"
 
 namespace testing_support {
 
 platform::Bitmap Numbered(int32_t width, int32_t height) {
   platform::Bitmap bitmap(width, height, 0);
+  const platform::PixelView pixels = bitmap.Write();
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < width; ++x) {
-      bitmap.row(y)[x] = 0xFF000000u | (static_cast<uint32_t>(y) << 12) | static_cast<uint32_t>(x);
+      pixels.row(y)[x] = 0xFF000000u | (static_cast<uint32_t>(y) << 12) | static_cast<uint32_t>(x);
     }
   }
   return bitmap;
@@ -30,6 +26,7 @@ platform::Affine Turn(double degrees, double dx, double dy) {
 
 platform::Bitmap Photo(int32_t width, int32_t height, uint32_t seed) {
   platform::Bitmap bitmap(width, height, 0);
+  const platform::PixelView pixels = bitmap.Write();
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> noise(-12, 12);
   for (int32_t y = 0; y < height; ++y) {
@@ -40,33 +37,28 @@ platform::Bitmap Photo(int32_t width, int32_t height, uint32_t seed) {
       const uint32_t r = channel(x * 255 / std::max(width, 1));
       const uint32_t g = channel(y * 255 / std::max(height, 1));
       const uint32_t b = channel(128 + ((x + y) % 64) - 32);
-      bitmap.row(y)[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+      pixels.row(y)[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
     }
   }
   return bitmap;
 }
 
-platform::Picture AsPicture(platform::Bitmap bitmap) {
-  return platform::Picture(std::make_shared<const platform::Bitmap>(std::move(bitmap)));
-}
-
-std::string TempDir() {
-  static QTemporaryDir dir;
-  static int count = 0;
-  const QString sub = dir.path() + "/" + QString::number(++count);
-  QDir().mkpath(sub);
-  return sub.toStdString();
-}
-
-std::string WritePicture(const platform::Bitmap& bitmap, const std::string& name,
-                         const char* format) {
-  const std::string path = TempDir() + "/" + name;
-  QImage image(bitmap.width(), bitmap.height(), QImage::Format_ARGB32_Premultiplied);
-  for (int32_t y = 0; y < bitmap.height(); ++y) {
-    std::memcpy(image.scanLine(y), bitmap.row(y), static_cast<size_t>(bitmap.width()) * 4);
+platform::Bitmap Translucent(int32_t width, int32_t height) {
+  platform::Bitmap bitmap(width, height, 0);
+  const platform::PixelView pixels = bitmap.Write();
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t a = 40 + static_cast<uint32_t>(x * 7 + y * 13) % 216;
+      const uint32_t r = a * static_cast<uint32_t>(x % 256) / 255,
+                     g = a * static_cast<uint32_t>(y % 256) / 255;
+      pixels.row(y)[x] = (a << 24) | (r << 16) | (g << 8) | (a / 2);
+    }
   }
-  EXPECT_TRUE(image.save(QString::fromStdString(path), format)) << path;
-  return path;
+  return bitmap;
+}
+
+void Put(platform::Bitmap& bitmap, int32_t x, int32_t y, uint32_t pixel) {
+  bitmap.Write().row(y)[x] = pixel;
 }
 
 std::string FirstDifference(const platform::Bitmap& a, const platform::Bitmap& b) {
@@ -74,17 +66,27 @@ std::string FirstDifference(const platform::Bitmap& a, const platform::Bitmap& b
     return "sizes differ: " + std::to_string(a.width()) + "x" + std::to_string(a.height()) +
            " and " + std::to_string(b.width()) + "x" + std::to_string(b.height());
   }
-  for (int32_t y = 0; y < a.height(); ++y) {
-    for (int32_t x = 0; x < a.width(); ++x) {
-      if (a.at(x, y) != b.at(x, y)) {
+  const platform::ConstPixelView pa = a.Read(), pb = b.Read();
+  for (int32_t y = 0; y < pa.height; ++y) {
+    for (int32_t x = 0; x < pa.width; ++x) {
+      if (pa.at(x, y) != pb.at(x, y)) {
         char text[96];
         std::snprintf(text, sizeof text, "first difference at (%d, %d): %08x and %08x", x, y,
-                      a.at(x, y), b.at(x, y));
+                      pa.at(x, y), pb.at(x, y));
         return text;
       }
     }
   }
   return "";
+}
+
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const char c : bytes) {
+    crc ^= static_cast<uint8_t>(c);
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
 }
 
 namespace {
@@ -109,26 +111,6 @@ std::vector<std::string> RecordingTracer::Names() const {
   std::vector<std::string> out;
   for (const auto& line : lines) out.push_back(CallOf(line));
   return out;
-}
-
-ReportCatcher::ReportCatcher() {
-  platform::SetFatalAction([this](const std::string& report) { reports.push_back(report); });
-}
-
-ReportCatcher::~ReportCatcher() {
-  platform::SetFatalAction(nullptr);
-}
-
-std::unique_ptr<app::frm_Main> StartedWindow(const platform::Bitmap& picture) {
-  auto form = std::make_unique<app::frm_Main>(WritePicture(picture, "test.png"));
-  form->Form_Load();
-  return form;
-}
-
-void Fill(platform::PictureBox& box, const platform::Bitmap& bitmap) {
-  box.SetOuterSizePixels(bitmap.width() + 2 * box.BorderPixels(),
-                         bitmap.height() + 2 * box.BorderPixels());
-  box.Pixels() = bitmap;
 }
 
 }  // namespace testing_support

@@ -5,8 +5,8 @@
 #include <functional>
 #include <random>
 
-#include "platform/pixels/pixel_ops.h"
-#include "tests/test_support.h"
+#include "platform/pixels/drawing.h"
+#include "tests/support/pixels_support.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ TEST(PlgBltPixels, RightAngleCornersTurnThePictureExactly) {
       for (int32_t y = 0; y < c.dst_h; ++y) {
         for (int32_t x = 0; x < c.dst_w; ++x) {
           const Point p = c.source_of(x, y);
-          expected.row(y)[x] = source.at(p.x, p.y);
+          testing_support::Put(expected, x, y, source.at(p.x, p.y));
         }
       }
       EXPECT_EQ(FirstDifference(target, expected), "") << (reference ? "reference" : "fast");

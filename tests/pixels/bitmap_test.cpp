@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/pixels/bitmap.h"
 #include "platform/base/error.h"
-#include "tests/test_support.h"
+#include "platform/pixels/bitmap.h"
+#include "tests/support/pixels_support.h"
 
 namespace {
 
@@ -38,10 +38,10 @@ TEST(Bitmap, ResizeKeepsTheSharedAreaAndFillsTheRest) {
 
 TEST(Bitmap, ShrinkingAndGrowingBackKeepsTheMemory) {
   Bitmap bitmap(300, 200, kFill);
-  const uint32_t* memory = bitmap.data();
+  const uint32_t* memory = bitmap.Read().pixels;
   bitmap.Resize(100, 50, kFill, "test");
   bitmap.Resize(300, 200, kFill, "test");
-  EXPECT_EQ(bitmap.data(), memory);
+  EXPECT_EQ(bitmap.Read().pixels, memory);
 }
 
 TEST(Bitmap, RefusesASizeBeyondTheMachineBeforeAllocating) {
@@ -55,13 +55,6 @@ TEST(Bitmap, RefusesASizeBeyondTheMachineBeforeAllocating) {
     EXPECT_EQ(e.path(), "pDes");
   }
   EXPECT_EQ(bitmap.width(), 2);  // unchanged
-}
-
-TEST(OleColor, ConvertsBothWays) {
-  EXPECT_EQ(platform::PixelFromOleColor(0), 0xFF000000u);
-  EXPECT_EQ(platform::PixelFromOleColor(0x0000FF), 0xFFFF0000u);  // red
-  EXPECT_EQ(platform::PixelFromOleColor(0xFF0000), 0xFF0000FFu);  // blue
-  EXPECT_EQ(platform::OleColorFromPixel(0xFF112233), 0x332211u);
 }
 
 }  // namespace

@@ -9,11 +9,12 @@
 
 #include "platform/base/error.h"
 #include "platform/imageio/picture.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
 using platform::ErrorNumber;
+using testing_support::Crc32;
 using testing_support::Numbered;
 
 std::string WriteBytes(const std::string& name, const std::string& bytes) {
@@ -106,15 +107,6 @@ TEST(LoadPicture, RefusesBadFilesWithADistinctErrorNamingThePath) {
       EXPECT_EQ(e.path(), path) << c.what;
     }
   }
-}
-
-uint32_t Crc32(const std::string& bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const char c : bytes) {
-    crc ^= static_cast<uint8_t>(c);
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
 }
 
 std::string BigEndian(uint32_t value) {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/base/error.h"
-#include "platform/pixels/parallel.h"
 #include "platform/base/runtime.h"
+#include "platform/pixels/parallel.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <numbers>
 #include <random>
 
-#include "platform/pixels/pixel_ops.h"
-#include "tests/test_support.h"
+#include "platform/pixels/drawing.h"
+#include "tests/support/pixels_support.h"
 
 namespace {
 
@@ -15,6 +15,7 @@ using platform::Affine;
 using platform::Bitmap;
 using testing_support::FirstDifference;
 using testing_support::Photo;
+using testing_support::Put;
 using testing_support::Turn;
 
 constexpr uint32_t kBack = 0xFF000000;
@@ -32,7 +33,7 @@ TEST(DrawTransformed, ZeroDegreesShiftedByMinusOneIsAnExactCopy) {
       }
       Bitmap expected(target.width(), target.height(), 0);
       for (int32_t y = 0; y < expected.height(); ++y) {
-        for (int32_t x = 0; x < expected.width(); ++x) expected.row(y)[x] = source.at(x + 1, y + 1);
+        for (int32_t x = 0; x < expected.width(); ++x) Put(expected, x, y, source.at(x + 1, y + 1));
       }
       EXPECT_EQ(FirstDifference(target, expected), "")
           << w << "x" << h << (reference ? " reference" : "");
@@ -98,18 +99,19 @@ TEST(DrawTransformed, EdgesBlendWithoutFringes) {
   }
 }
 
-// The reference itself, at one pixel: bilinear halfway between two pixel centres, full
+// The one-pixel draw, at one pixel: bilinear halfway between two pixel centres, full
 // coverage inside, half coverage on an edge.
-TEST(DrawTransformed, ReferencePixelFollowsTheConventions) {
+TEST(DrawTransformed, OnePixelFollowsTheConventions) {
   Bitmap source(2, 1, 0);
-  source.row(0)[0] = 0xFF000000;
-  source.row(0)[1] = 0xFFC8C8C8;
+  Put(source, 0, 0, 0xFF000000);
+  Put(source, 1, 0, 0xFFC8C8C8);
   const auto to_src = *Affine{1, 0, 0, 1, 0.5, 0}.Inverse();  // source shifted right by half
+  const platform::EdgeScale scale = platform::EdgeScales(to_src);
   uint32_t pixel = 0xFF000000;
-  platform::ReferenceDrawPixel(pixel, source, to_src, 1, 0);  // centre 1.5 -> u = 1.0
+  platform::DrawPixel(pixel, source.Read(), to_src, scale, 1, 0);  // centre 1.5 -> u = 1.0
   EXPECT_EQ(pixel, 0xFF646464u);
   uint32_t edge = 0xFFFFFFFF;  // centre 0.5 -> u = 0: half covered, first pixel's colour
-  platform::ReferenceDrawPixel(edge, source, to_src, 0, 0);
+  platform::DrawPixel(edge, source.Read(), to_src, scale, 0, 0);
   EXPECT_EQ(edge, 0xFF808080u);
 }
 

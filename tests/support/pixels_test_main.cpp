@@ -1,0 +1,7 @@
+// The toolkit-free tests: no application object, no display.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

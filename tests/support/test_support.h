@@ -1,0 +1,41 @@
+// Test helpers of the toolkit side: picture files, the window with a picture of the test's
+// choosing, reports caught instead of ending the program. The toolkit-free helpers are in
+// pixels_support.h.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/frm_main.h"
+#include "platform/imageio/picture.h"
+#include "platform/ui/error_report.h"
+#include "tests/support/pixels_support.h"
+
+namespace testing_support {
+
+platform::Picture AsPicture(platform::Bitmap bitmap);
+
+// Writes a picture file (format from the file's suffix unless `format` is given) and
+// returns its path inside a fresh temporary folder.
+std::string WritePicture(const platform::Bitmap& bitmap, const std::string& name,
+                         const char* format = nullptr);
+std::string TempDir();
+
+// Captures reports of the default error handling instead of ending the program.
+class ReportCatcher {
+ public:
+  ReportCatcher();
+  ~ReportCatcher();
+  std::vector<std::string> reports;
+};
+
+// The main window after start-up with `picture` as the loaded picture.
+std::unique_ptr<app::frm_Main> StartedWindow(const platform::Bitmap& picture);
+
+// Sets a surface's persistent image to `bitmap` (resizing the surface to it).
+void Fill(platform::PictureBox& box, const platform::Bitmap& bitmap);
+
+}  // namespace testing_support
