@@ -97,6 +97,12 @@ void Bitmap::CheckFits(int32_t width, int32_t height, const std::string& owner) 
                     " MB one surface may use",
                 owner);
   }
+  if (width >= kMaxSide || height >= kMaxSide) {
+    throw Error(ErrorNumber::kOutOfMemory,
+                "Out of memory: a picture surface of " + size +
+                    " pixels is wider or taller than a surface may be",
+                owner);
+  }
   // Growing allocates the new store while the old one still exists.
   const uint64_t held = static_cast<uint64_t>(pixels_.capacity()) * sizeof(uint32_t);
   if (bytes <= held) return;

@@ -37,6 +37,9 @@ namespace platform {
 
 class Bitmap {
  public:
+  // The drawing kernels keep source positions in fixed point, which holds sides below this.
+  static constexpr int32_t kMaxSide = int32_t{1} << 30;
+
   Bitmap() = default;
   Bitmap(int32_t width, int32_t height, uint32_t fill);
   // Copies and moves take the pixels only, worked out first; the other bitmap's pending

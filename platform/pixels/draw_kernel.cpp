@@ -405,9 +405,6 @@ PixelRect SourceUnder(int32_t width, int32_t height, const Affine& inv, EdgeScal
       clip(std::ceil(read.x_hi + reach_u), width), clip(std::ceil(read.y_hi + reach_v), height)};
 }
 
-// Fixed point holds source positions below 2^30 pixels; pictures are far smaller.
-constexpr int32_t kMaxSourceSide = int32_t{1} << 30;
-
 }  // namespace
 
 void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst, PixelRect area,
@@ -416,7 +413,7 @@ void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst
           std::min(area.bottom, dst.height)};
   if (area.left >= area.right || area.top >= area.bottom) return;
   const auto inv = src_to_dst.Inverse();
-  if (!inv || src.empty() || src.width >= kMaxSourceSide || src.height >= kMaxSourceSide) {
+  if (!inv || src.empty()) {
     if (clear) FillArea(dst, area, *clear);  // nothing to draw over the clear
     return;
   }

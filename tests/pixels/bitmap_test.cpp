@@ -44,17 +44,27 @@ TEST(Bitmap, ShrinkingAndGrowingBackKeepsTheMemory) {
   EXPECT_EQ(bitmap.Read().pixels, memory);
 }
 
-TEST(Bitmap, RefusesASizeBeyondTheMachineBeforeAllocating) {
-  Bitmap bitmap(2, 2, kFill);
-  try {
-    bitmap.Resize(1 << 30, 1 << 30, kFill, "pDes");
-    FAIL() << "no error";
-  } catch (const platform::Error& e) {
-    EXPECT_EQ(e.number(), platform::ErrorNumber::kOutOfMemory);
-    EXPECT_NE(std::string(e.what()).find("MB"), std::string::npos) << e.what();
-    EXPECT_EQ(e.path(), "pDes");
+// Too many bytes, or a side the drawing kernels' fixed point cannot hold even in few bytes.
+TEST(Bitmap, RefusesASizeBeyondTheMachineOrTheKernelsBeforeAllocating) {
+  const struct {
+    int32_t width, height;
+    const char* says;
+  } cases[] = {{1 << 30, 1 << 30, "MB"},
+               {Bitmap::kMaxSide, 1, "wider or taller"},
+               {1, Bitmap::kMaxSide, "wider or taller"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    Bitmap bitmap(2, 2, kFill);
+    try {
+      bitmap.Resize(c.width, c.height, kFill, "pDes");
+      FAIL() << "no error";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.number(), platform::ErrorNumber::kOutOfMemory);
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+      EXPECT_EQ(e.path(), "pDes");
+    }
+    EXPECT_EQ(bitmap.width(), 2);  // unchanged
   }
-  EXPECT_EQ(bitmap.width(), 2);  // unchanged
 }
 
 }  // namespace
