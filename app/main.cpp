@@ -1,23 +1,50 @@
 // The window program: builds frm_Main, runs its start-up handler, shows it, and runs the
 // event loop until the window is closed.
+//
+//   anyturn [PICTURE]
+//
+// Without PICTURE, the picture in the program's own folder.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "app/command_line.h"
 #include "app/frm_main.h"
-#include "platform/ui/error_report.h"
 #include "platform/base/trace.h"
+#include "platform/ui/error_report.h"
+
+namespace {
+
+std::optional<std::string> PictureArgument(int argc, char** argv) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Turns a picture by any whole number of degrees chosen on a scroll bar.\n"
+      "Without PICTURE, shows test.jpg from the program's own folder.");
+  parser.addPositionalArgument("PICTURE", "The picture to turn.", "[PICTURE]");
+  app::ParseCommandLine(parser, "anyturn", argc, argv);
+  const QStringList pictures = parser.positionalArguments();
+  if (pictures.size() > 1) app::UsageError(parser, "anyturn", "more than one PICTURE");
+  if (pictures.isEmpty()) return std::nullopt;
+  return pictures.front().toStdString();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  const std::optional<std::string> picture = PictureArgument(argc, argv);
   QApplication application(argc, argv);
   QApplication::setApplicationName("anyturn");
+  QApplication::setApplicationVersion(app::Version());
   // ANYTURN_TRACE=FILE (or - for standard output) records every drawing call.
   std::unique_ptr<platform::FileTracer> tracer;
   if (const char* trace = std::getenv("ANYTURN_TRACE"); trace != nullptr && *trace != 0) {
     platform::RunHandler([&] { tracer = std::make_unique<platform::FileTracer>(trace); });
     platform::InstallTracer(tracer.get());
   }
-  app::frm_Main form;
+  app::frm_Main form(picture);
   // A failed start-up is reported and ends the program before the window shows.
   platform::RunHandler([&] { form.Form_Load(); });
   form.Show();

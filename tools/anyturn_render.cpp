@@ -8,19 +8,20 @@
 // event each time, even when the bar already stands at A), then writes pDes's persistent
 // image as a PNG (--window: the whole window as it would show), the call trace, and the
 // final state as one JSON object.
-// Exit status: 0 done, 1 the picture could not be loaded or a turn failed, 2 bad usage.
+// Exit status: 0 done, 1 the picture could not be loaded or a turn failed, 2 bad usage;
+// --help and --version answer with 0.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/frm_main.h"
 #include "platform/base/error.h"
 #include "platform/base/trace.h"
@@ -37,56 +38,45 @@ struct Options {
   bool state = false;
 };
 
-constexpr const char* kUsage =
-    "usage: anyturn-render PICTURE [--angle A]... [--out FILE.png] [--window FILE.png]\n"
-    "                      [--trace FILE|-] [--state]\n"
-    "  A is a whole number of degrees from 0 to 360\n";
+constexpr const char* kProgram = "anyturn-render";
 
-[[noreturn]] void UsageError(const std::string& why) {
-  std::fprintf(stderr, "anyturn-render: %s\n%s", why.c_str(), kUsage);
-  std::exit(2);
-}
-
-int ParseAngle(const char* text) {
-  int value = -1;
-  const char* end = text + std::strlen(text);
-  const auto [ptr, ec] = std::from_chars(text, end, value);
-  if (ec != std::errc() || ptr != end || value < 0 || value > 360) {
-    UsageError(std::string("bad angle '") + text + "'");
+int ParseAngle(const QCommandLineParser& parser, const QString& text) {
+  bool ok = false;
+  const int value = text.toInt(&ok);
+  if (!ok || value < 0 || value > 360 || text.trimmed() != text || text.startsWith('+')) {
+    app::UsageError(parser, kProgram, "bad angle '" + text + "'");
   }
   return value;
 }
 
 Options Parse(int argc, char** argv) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Starts anyturn's window without a display on PICTURE, moves the bar to each angle A "
+      "in turn as the keyboard would, and writes what the window holds.");
+  parser.addPositionalArgument("PICTURE", "The picture to turn.");
+  const QCommandLineOption angle(
+      "angle", "Moves the bar to A, a whole number of degrees from 0 to 360 (repeatable).", "A");
+  const QCommandLineOption out("out", "Writes the turned picture (pDes) as a PNG.", "FILE");
+  const QCommandLineOption window("window", "Writes the whole window as it would show.", "FILE");
+  const QCommandLineOption trace("trace", "Records every drawing call (- for standard output).",
+                                 "FILE");
+  const QCommandLineOption state("state", "Prints the final state as one JSON object.");
+  for (const auto& option : {angle, out, window, trace, state}) parser.addOption(option);
+  app::ParseCommandLine(parser, kProgram, argc, argv);
+
   Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&]() -> const char* {
-      if (i + 1 >= argc) UsageError(arg + " needs a value");
-      return argv[++i];
-    };
-    if (arg == "--angle") {
-      options.angles.push_back(ParseAngle(value()));
-    } else if (arg == "--out") {
-      options.out = value();
-    } else if (arg == "--window") {
-      options.window = value();
-    } else if (arg == "--trace") {
-      options.trace = value();
-    } else if (arg == "--state") {
-      options.state = true;
-    } else if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      std::exit(0);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      UsageError("unknown option " + arg);
-    } else if (options.picture.empty()) {
-      options.picture = arg;
-    } else {
-      UsageError("more than one PICTURE");
-    }
+  const QStringList pictures = parser.positionalArguments();
+  if (pictures.isEmpty()) app::UsageError(parser, kProgram, "no PICTURE given");
+  if (pictures.size() > 1) app::UsageError(parser, kProgram, "more than one PICTURE");
+  options.picture = pictures.front().toStdString();
+  for (const QString& value : parser.values(angle)) {
+    options.angles.push_back(ParseAngle(parser, value));
   }
-  if (options.picture.empty()) UsageError("no PICTURE given");
+  if (parser.isSet(out)) options.out = parser.value(out).toStdString();
+  if (parser.isSet(window)) options.window = parser.value(window).toStdString();
+  if (parser.isSet(trace)) options.trace = parser.value(trace).toStdString();
+  options.state = parser.isSet(state);
   return options;
 }
 
@@ -150,7 +140,8 @@ int main(int argc, char** argv) {
   const Options options = Parse(argc, argv);
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  QApplication::setApplicationName("anyturn-render");
+  QApplication::setApplicationName(kProgram);
+  QApplication::setApplicationVersion(app::Version());
   platform::SetFatalAction([](const std::string&) {
     std::fflush(stdout);
     std::_Exit(1);

@@ -30,7 +30,7 @@ for bad in "--angle 361" "--angle -1" "--angle 3.5" "--angle x" "--angle" "--bog
   # shellcheck disable=SC2086
   "$render" "$picture" $bad >/dev/null 2>"$work/err"
   check "bad argument '$bad' exits 2" test $? -eq 2
-  check "bad argument '$bad' prints usage" grep -q usage "$work/err"
+  check "bad argument '$bad' prints usage" grep -qi usage "$work/err"
 done
 "$render" >/dev/null 2>&1
 check "missing PICTURE exits 2" test $? -eq 2
