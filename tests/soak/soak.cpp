@@ -4,12 +4,14 @@
 // first turns stays within the given tolerance. Run under AddressSanitizer, its leak
 // check at exit covers the rest.
 //
-//   anyturn_soak EVENTS [--rss-tolerance FRACTION] [--seed N]
+//   anyturn_soak EVENTS [--rss-tolerance FRACTION] [--heap-growth-kb N] [--seed N]
+#include <malloc.h>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,8 +19,8 @@
 #include <string>
 
 #include "app/frm_main.h"
-#include "platform/ui/error_report.h"
 #include "platform/pixels/pixel_allocator.h"
+#include "platform/ui/error_report.h"
 
 namespace {
 
@@ -32,6 +34,13 @@ long ResidentKilobytes() {
     in.ignore(1 << 16, '\n');
   }
   return -1;
+}
+
+// Bytes the heap has handed out and not had back: unlike resident memory, this grows with
+// every leaked allocation, even one that fits in memory the heap already had.
+long HeapKilobytes() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<long>((info.uordblks + info.hblkhd) >> 10);
 }
 
 QImage Picture() {
@@ -93,15 +102,19 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: anyturn_soak EVENTS [--rss-tolerance FRACTION] [--seed N]\n");
+    std::fprintf(stderr,
+                 "usage: anyturn_soak EVENTS [--rss-tolerance FRACTION] [--heap-growth-kb N] "
+                 "[--seed N]\n");
     return 2;
   }
   const long events = std::atol(argv[1]);
-  double tolerance = -1;  // no memory check unless asked
+  double tolerance = -1;     // no memory check unless asked
+  long heap_growth_kb = -1;  // likewise
   unsigned seed = 1;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--rss-tolerance") tolerance = std::atof(argv[i + 1]);
+    if (option == "--heap-growth-kb") heap_growth_kb = std::atol(argv[i + 1]);
     if (option == "--seed") seed = static_cast<unsigned>(std::atol(argv[i + 1]));
   }
   QTemporaryDir folder;
@@ -111,7 +124,7 @@ int main(int argc, char** argv) {
   int final_value = 0;
   std::string final_label;
   platform::Bitmap final_picture;
-  long baseline = 0, peak = 0;
+  long baseline = 0, peak = 0, heap_baseline = 0, heap_peak = 0;
   size_t allocations_after_warm_up = 0, allocations_at_end = 0;
   {
     app::frm_Main form(path);
@@ -124,19 +137,26 @@ int main(int argc, char** argv) {
     std::mt19937 random(seed);
     for (long event = 0; event < events; ++event) {
       RandomEvent(form, random);
-      if (event == 200) baseline = ResidentKilobytes();
-      if (event > 200 && event % 250 == 0) peak = std::max(peak, ResidentKilobytes());
+      if (event == 200) {
+        baseline = ResidentKilobytes();
+        heap_baseline = HeapKilobytes();
+      }
+      if (event > 200 && event % 250 == 0) {
+        peak = std::max(peak, ResidentKilobytes());
+        heap_peak = std::max(heap_peak, HeapKilobytes());
+      }
     }
     QCoreApplication::processEvents();
     peak = std::max(peak, ResidentKilobytes());
+    heap_peak = std::max(heap_peak, HeapKilobytes());
     allocations_at_end = platform::PixelAllocations();
     final_value = form.hsTurn.Value();
     final_label = form.lblAngle.Caption();
     final_picture = form.pDes.Pixels();
     std::printf(
         "soak: %ld events, %d handlings, last value %d; resident memory %ld kB after the "
-        "first turns, at most %ld kB after\n",
-        events, form.Handlings(), final_value, baseline, peak);
+        "first turns, at most %ld kB after; heap in use %ld kB, at most %ld kB after\n",
+        events, form.Handlings(), final_value, baseline, peak, heap_baseline, heap_peak);
   }
   if (final_label != std::to_string(final_value)) {
     return Fail("the label reads " + final_label + ", the bar " + std::to_string(final_value));
@@ -165,6 +185,11 @@ int main(int argc, char** argv) {
     return Fail("resident memory grew from " + std::to_string(baseline) + " kB to " +
                 std::to_string(peak) + " kB, more than " +
                 std::to_string(static_cast<int>(tolerance * 100)) + " %");
+  }
+  if (heap_growth_kb >= 0 && heap_peak > heap_baseline + heap_growth_kb) {
+    return Fail("the heap in use grew from " + std::to_string(heap_baseline) + " kB to " +
+                std::to_string(heap_peak) + " kB, more than " + std::to_string(heap_growth_kb) +
+                " kB");
   }
   std::printf("soak: passed\n");
   return 0;
