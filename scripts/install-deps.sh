@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libbenchmark-dev    # tests and benchmarks
   fonts-dejavu-core fonts-droid-fallback  # the window's text, Chinese title included
   xvfb xauth xdotool x11-apps imagemagick  # the real-window tests: X server, input, screenshots
+  desktop-file-utils appstream man-db      # the installation's checks
+  dpkg-dev file lintian                    # the Debian package and its check
 )
 if [ "${ANYTURN_WITH_SANITIZERS:-1}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)  # the fuzzer and the sanitizer runtime
