@@ -55,6 +55,10 @@ void PictureBox::SetBackColor(OleColor color) {
   back_color_ = color & 0x00FFFFFF;
   if (Tracing())
     TraceRecord("BackColor").Text("surface", Name()).Number("value", int64_t{back_color_}).Emit();
+  // As Cls does: what is drawn next lands on the new colour, the black background of a
+  // display surface included.
+  image_.Fill(PixelFromOleColor(back_color_));
+  PixelsChanged();
   view_->RequestRepaint();  // the border and any uncovered part show it
 }
 

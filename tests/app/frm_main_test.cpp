@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/base/error.h"
 #include "platform/pixels/pixel_allocator.h"
 #include "tests/support/test_support.h"
 
@@ -82,6 +83,47 @@ TEST(FrmMain, StartUpLeavesTheSurfacesAsTheEngineNeedsThem) {
   EXPECT_EQ(FirstDifference(form->pDes.Pixels(), picture), "");
   EXPECT_EQ(FirstDifference(form->pSrc.Pixels(), picture), "");
   EXPECT_EQ(form->lblAngle.Caption(), "Label1");
+}
+
+TEST(FrmMain, AControlAskedForAsAnotherKindIsATypeMismatchAndAMissingOneIsRequired) {
+  const auto form = testing_support::StartedWindow(testing_support::Photo(8, 8));
+  const struct {
+    const char* name;
+    platform::ErrorNumber number;
+    const char* text;
+  } cases[] = {
+      {"lblAngle", platform::ErrorNumber::kTypeMismatch, "Run-time error 13: Type mismatch"},
+      {"pNone", platform::ErrorNumber::kObjectNotFound, "Run-time error 424: Object required"}};
+  for (const auto& c : cases) {
+    try {
+      form->PictureBoxNamed(c.name);
+      ADD_FAILURE() << "no error for " << c.name;
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.number(), c.number) << c.name;
+      EXPECT_EQ(std::string(e.what()).rfind(c.text, 0), 0u) << e.what();
+    }
+  }
+}
+
+// Transparent parts of a picture show the display's black background at start-up, beyond
+// the display's first size (385 x 385) as within it.
+TEST(FrmMain, ATransparentPictureIsShownOverBlackAtStartUp) {
+  Bitmap picture = testing_support::Photo(500, 500);
+  for (int32_t y = 0; y < 500; ++y) {
+    for (int32_t x = 0; x < 500; ++x) {
+      if ((x / 50 + y / 50) % 2 == 1) testing_support::Put(picture, x, y, 0x00000000);
+    }
+  }
+  const auto form = testing_support::StartedWindow(picture);
+  const Bitmap& shown = form->pDes.Pixels();
+  ASSERT_EQ(shown.width(), 500);
+  ASSERT_EQ(shown.height(), 500);
+  for (int32_t y = 0; y < 500; ++y) {
+    for (int32_t x = 0; x < 500; ++x) {
+      const uint32_t expected = picture.at(x, y) == 0 ? 0xFF000000 : picture.at(x, y);
+      ASSERT_EQ(shown.at(x, y), expected) << x << "," << y;
+    }
+  }
 }
 
 TEST(FrmMain, ALargePictureIsShownWholeAndTheBarStaysOnTop) {
