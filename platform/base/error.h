@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -15,6 +16,7 @@ enum class ErrorNumber : int {
   kOverflow = 6,
   kOutOfMemory = 7,
   kDivisionByZero = 11,
+  kTypeMismatch = 13,
   kFileNotFound = 53,
   kFileAccess = 75,
   kInvalidPropertyValue = 380,
@@ -37,7 +39,15 @@ class Error : public std::runtime_error {
   std::string path_;
 };
 
-// The one line a report shows: "Run-time error 53: File not found: /x/test.jpg".
+// The one text each number is reported with; a cause starts with it, then says more.
+std::string_view ErrorTitle(ErrorNumber number);
+
+// The one line a report shows: "Run-time error 53: File not found: /x/test.jpg". The path
+// is shown readably: bytes that are not UTF-8 (a Latin-1 name) appear as \xE9.
 std::string DescribeError(const std::exception& e);
+
+// A file name's bytes as text a person can read: valid UTF-8 as it is, any other byte
+// as \xHH (and a backslash that could be mistaken for one as \\).
+std::string ReadablePath(std::string_view bytes);
 
 }  // namespace platform

@@ -9,7 +9,7 @@ namespace platform {
 
 double CheckFloat(double value) {
   if (std::isnan(value)) {
-    throw Error(ErrorNumber::kInvalidProcedureCall, "Invalid floating-point operation");
+    throw Error(ErrorNumber::kInvalidProcedureCall, "Invalid procedure call or argument: not a number");
   }
   if (std::isinf(value)) throw Error(ErrorNumber::kOverflow, "Overflow");
   return value;

@@ -116,7 +116,7 @@ template <typename T>
 static T& As(Control& control, const std::string& form) {
   auto* typed = dynamic_cast<T*>(&control);
   if (typed == nullptr) {
-    throw Error(ErrorNumber::kObjectNotFound,
+    throw Error(ErrorNumber::kTypeMismatch,
                 "Type mismatch: " + form + "." + control.Name() + " is another kind of control");
   }
   return *typed;
