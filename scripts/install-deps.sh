@@ -6,9 +6,12 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev           # the toolkit (widgets, images, test)
+  qt6-image-formats-plugins        # its readers of WebP, TIFF, TGA, ...
+  libjpeg62-turbo-dev libheif-dev liblcms2-dev  # JPEG, HEIC and AVIF, colour profiles
   libgtest-dev libbenchmark-dev    # tests and benchmarks
   fonts-dejavu-core fonts-droid-fallback  # the window's text, Chinese title included
   xvfb xauth xdotool x11-apps imagemagick  # the real-window tests: X server, input, screenshots
+  libheif-examples libjpeg-turbo-progs     # other decoders the format tests compare with
   desktop-file-utils appstream man-db      # the installation's checks
   dpkg-dev file lintian                    # the Debian package and its check
 )

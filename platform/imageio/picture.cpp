@@ -1,12 +1,15 @@
 #include "platform/imageio/picture.h"
 
-#include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <cmath>
 #include <cstring>
 
 #include "platform/base/error.h"
+#include "platform/imageio/colour.h"
+#include "platform/imageio/decoded.h"
+#include "platform/imageio/file_bytes.h"
+#include "platform/imageio/heif_reader.h"
+#include "platform/imageio/jpeg_reader.h"
+#include "platform/imageio/qt_reader.h"
 
 namespace platform {
 
@@ -21,26 +24,72 @@ int32_t Picture::Height() const {
   return HiMetricFromPixels(HeightPixels());
 }
 
-namespace {
-
-void CheckFile(const QString& file, const std::string& path) {
-  const QFileInfo info(file);
-  if (!info.exists()) throw Error(ErrorNumber::kFileNotFound, "File not found", path);
-  if (info.isDir()) {
-    throw Error(ErrorNumber::kFileAccess, "Path/File access error: this is a folder, not a file",
+void CheckPictureSize(int64_t width, int64_t height, const std::string& path) {
+  if (width * height > kMaxPicturePixels) {
+    throw Error(ErrorNumber::kOutOfMemory,
+                "Out of memory: the picture is " + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels, more than this program can turn",
                 path);
-  }
-  if (!info.isReadable()) {
-    throw Error(ErrorNumber::kFileAccess, "Path/File access error: the file cannot be read", path);
   }
 }
 
-Bitmap ToBitmap(const QImage& image) {
-  const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  Bitmap bitmap(argb.width(), argb.height(), 0);
+namespace {
+
+// Where the upright picture's pixel (x, y) is in the stored one, for EXIF orientation
+// `orientation` of a stored picture `width` x `height`.
+struct Source {
+  int32_t x, y;
+};
+Source Stored(int orientation, int32_t x, int32_t y, int32_t width, int32_t height) {
+  switch (orientation) {
+    case 2:
+      return {width - 1 - x, y};  // mirrored
+    case 3:
+      return {width - 1 - x, height - 1 - y};  // upside down
+    case 4:
+      return {x, height - 1 - y};  // mirrored upside down
+    case 5:
+      return {y, x};  // mirrored along the diagonal
+    case 6:
+      return {y, height - 1 - x};  // a quarter turn anticlockwise
+    case 7:
+      return {width - 1 - y, height - 1 - x};  // mirrored along the other diagonal
+    case 8:
+      return {width - 1 - y, x};  // a quarter turn clockwise
+    default:
+      return {x, y};
+  }
+}
+
+uint32_t Premultiplied(const uint8_t* bgra) {
+  const uint32_t a = bgra[3];
+  const auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
+  return a << 24 | scale(bgra[2]) << 16 | scale(bgra[1]) << 8 | scale(bgra[0]);
+}
+
+// The sRGB straight-alpha samples, upright and premultiplied, as the program's pixels.
+Bitmap ToBitmap(const Decoded& picture) {
+  const bool turned = picture.orientation >= 5 && picture.orientation <= 8;
+  const int32_t width = turned ? picture.height : picture.width;
+  const int32_t height = turned ? picture.width : picture.height;
+  Bitmap bitmap(width, height, 0);
   const PixelView pixels = bitmap.WriteAll().pixels;
-  for (int y = 0; y < argb.height(); ++y) {
-    std::memcpy(pixels.row(y), argb.constScanLine(y), static_cast<size_t>(argb.width()) * 4);
+  const uint8_t* samples = picture.samples.data();
+  for (int32_t y = 0; y < height; ++y) {
+    uint32_t* row = pixels.row(y);
+    if (picture.orientation == 1) {
+      const uint8_t* from = samples + static_cast<size_t>(y) * width * 4;
+      for (int32_t x = 0; x < width; ++x, from += 4) {
+        uint32_t value;
+        std::memcpy(&value, from, 4);
+        row[x] = (value >> 24) == 255 ? value : Premultiplied(from);
+      }
+      continue;
+    }
+    for (int32_t x = 0; x < width; ++x) {
+      const Source at = Stored(picture.orientation, x, y, picture.width, picture.height);
+      row[x] = Premultiplied(samples + (static_cast<size_t>(at.y) * picture.width + at.x) * 4);
+    }
   }
   return bitmap;
 }
@@ -48,30 +97,12 @@ Bitmap ToBitmap(const QImage& image) {
 }  // namespace
 
 Picture LoadPicture(const std::string& path) {
-  const QString file = QString::fromStdString(path);
-  CheckFile(file, path);
-  QImageReader reader(file);
-  reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(true);
-  const QSize size = reader.size();
-  if (size.isValid() && int64_t{size.width()} * size.height() > kMaxPicturePixels) {
-    throw Error(ErrorNumber::kOutOfMemory,
-                "Out of memory: the picture is " + std::to_string(size.width()) + " x " +
-                    std::to_string(size.height()) + " pixels, more than this program can turn",
-                path);
-  }
-  // The reader's own guard refuses huge claims before it allocates anything.
-  reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
-  const QImage image = reader.read();
-  if (image.isNull()) {
-    if (reader.error() == QImageReader::FileNotFoundError) {
-      throw Error(ErrorNumber::kFileAccess, "Path/File access error: the file cannot be read",
-                  path);
-    }
-    throw Error(ErrorNumber::kInvalidPicture,
-                "Invalid picture: " + reader.errorString().toStdString(), path);
-  }
-  return Picture(std::make_shared<const Bitmap>(ToBitmap(image)));
+  const std::vector<uint8_t> bytes = ReadPictureFile(path);
+  Decoded picture = IsJpeg(bytes)   ? ReadJpeg(bytes, path)
+                    : IsHeif(bytes) ? ReadHeif(bytes, path)
+                                    : ReadWithToolkit(bytes, path);
+  ConvertToSrgb(picture);
+  return Picture(std::make_shared<const Bitmap>(ToBitmap(picture)));
 }
 
 }  // namespace platform

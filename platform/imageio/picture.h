@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/imageio/limits.h"
 #include "platform/pixels/bitmap.h"
 
 namespace platform {
@@ -28,13 +29,11 @@ class Picture {
 // HiMetric for a whole number of pixels at 96 dots per inch, rounded.
 int32_t HiMetricFromPixels(int32_t pixels);
 
-// Pictures larger than this many pixels are refused before anything is decoded.
-inline constexpr int64_t kMaxPicturePixels = int64_t{256} * 1024 * 1024;
-
-// Reads a picture in any format the toolkit can decode, told by its content, not its
-// name; a picture with an orientation tag comes out upright. Raises, naming the path:
-// file not found (53), not readable or not a file (75), not a picture or damaged (481),
-// too large (7).
+// Reads a picture in any format the program knows (JPEG, HEIC and AVIF through their
+// own libraries, the rest through the toolkit's readers), told by its content, not its
+// name. It comes out upright and in sRGB, premultiplied. `path` is the file name's bytes,
+// whatever their encoding. Raises, naming the path: file not found (53), not readable or
+// not a file (75), not a picture, damaged or cut short (481), too large (7).
 Picture LoadPicture(const std::string& path);
 
 }  // namespace platform

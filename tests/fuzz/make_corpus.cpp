@@ -2,13 +2,16 @@
 // each followed by the two bytes that pick the angles.
 //
 //   anyturn_make_corpus FOLDER
+#include <libheif/heif.h>
 #include <QBuffer>
+#include <QColorSpace>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -29,15 +32,61 @@ bool Write(const QDir& folder, const QString& name, const QByteArray& bytes) {
   return true;
 }
 
-QByteArray Encode(const QImage& image, const char* format,
-                  QImageIOHandler::Transformations tag = QImageIOHandler::TransformationNone) {
+QByteArray Encode(const QImage& image, const char* format) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, format);
-  writer.setTransformation(tag);
   writer.write(image);
   return bytes;
+}
+
+// HEIC or AVIF through libheif's encoders; empty when the encoder is missing.
+QByteArray EncodeHeif(const QImage& picture, heif_compression_format format) {
+  const QImage image = picture.convertToFormat(QImage::Format_RGBA8888);
+  heif_context* context = heif_context_alloc();
+  heif_encoder* encoder = nullptr;
+  QByteArray bytes;
+  if (heif_context_get_encoder_for_format(context, format, &encoder).code == heif_error_Ok) {
+    heif_image* raw = nullptr;
+    heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
+                      heif_chroma_interleaved_RGBA, &raw);
+    heif_image_add_plane(raw, heif_channel_interleaved, image.width(), image.height(), 8);
+    int stride = 0;
+    uint8_t* rows = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
+    for (int y = 0; y < image.height(); ++y) {
+      std::memcpy(rows + y * stride, image.constScanLine(y), image.width() * 4);
+    }
+    heif_encoder_set_lossy_quality(encoder, 60);
+    if (heif_context_encode_image(context, raw, encoder, nullptr, nullptr).code == heif_error_Ok) {
+      heif_writer writer{};
+      writer.writer_api_version = 1;
+      writer.write = [](heif_context*, const void* data, size_t size, void* out) {
+        static_cast<QByteArray*>(out)->append(static_cast<const char*>(data),
+                                              static_cast<qsizetype>(size));
+        return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+      };
+      heif_context_write(context, &writer, &bytes);
+    }
+    heif_image_release(raw);
+    heif_encoder_release(encoder);
+  }
+  heif_context_free(context);
+  return bytes;
+}
+
+// A JPEG with an EXIF block saying which way up it is (the toolkit's writer turns the
+// pixels instead of saying so).
+QByteArray WithOrientation(const QByteArray& jpeg, char orientation) {
+  const char block[] = {'\xFF', '\xE1', 0, 34, 'E',         'x', 'i', 'f', 0,    0,    'I', 'I',
+                        42,     0,      8, 0,  0,           0,   1,   0,   0x12, 0x01, 3,   0,
+                        1,      0,      0, 0,  orientation, 0,   0,   0,   0,    0,    0,   0};
+  return jpeg.left(2) + QByteArray(block, sizeof block) + jpeg.mid(2);
+}
+
+QImage Tagged(QImage image, QColorSpace::NamedColorSpace space) {
+  image.setColorSpace(QColorSpace(space));
+  return image;
 }
 
 }  // namespace
@@ -66,14 +115,22 @@ int main(int argc, char** argv) {
       {"grey.png", Encode(Picture(3, 8, QImage::Format_Grayscale8), "PNG")},
       {"rgb.jpg", Encode(Picture(9, 7, QImage::Format_RGB32), "JPEG")},
       {"grey.jpg", Encode(Picture(8, 8, QImage::Format_Grayscale8), "JPEG")},
-      {"tagged.jpg", Encode(Picture(6, 3, QImage::Format_RGB32), "JPEG",
-                            QImageIOHandler::TransformationRotate90)},
       {"picture.bmp", Encode(Picture(5, 3, QImage::Format_RGB32), "BMP")},
       {"picture.ppm", Encode(Picture(4, 4, QImage::Format_RGB32), "PPM")},
       {"picture.pgm", Encode(Picture(4, 2, QImage::Format_Grayscale8), "PGM")},
       {"picture.ico", Encode(Picture(16, 16, QImage::Format_ARGB32), "ICO")},
       {"picture.gif", gif},
       {"strip.png", Encode(Picture(1, 40, QImage::Format_RGB32), "PNG")},
+      {"picture.webp", Encode(Picture(6, 5, QImage::Format_ARGB32), "WEBP")},
+      {"picture.tif", Encode(Picture(5, 6, QImage::Format_RGB32), "TIFF")},
+      {"picture.heic", EncodeHeif(Picture(16, 12, QImage::Format_RGB32), heif_compression_HEVC)},
+      {"picture.avif", EncodeHeif(Picture(12, 16, QImage::Format_ARGB32), heif_compression_AV1)},
+      {"oriented.jpg", WithOrientation(Encode(Picture(6, 3, QImage::Format_RGB32), "JPEG"), 6)},
+      {"adobe.jpg",
+       Encode(Tagged(Picture(8, 6, QImage::Format_RGB32), QColorSpace::AdobeRgb), "JPEG")},
+      {"p3.png",
+       Encode(Tagged(Picture(6, 6, QImage::Format_ARGB32), QColorSpace::DisplayP3), "PNG")},
+      {"cut.jpg", Encode(Picture(32, 32, QImage::Format_RGB32), "JPEG").left(300)},
   };
   for (const auto& seed : seeds) {
     if (seed.bytes.isEmpty() || !Write(folder, seed.name, seed.bytes)) {

@@ -53,19 +53,6 @@ TEST(LoadPicture, ReadsAGif) {
   EXPECT_EQ(loaded.pixels().at(0, 0), 0xFFFF0000u);
 }
 
-TEST(LoadPicture, ShowsATaggedPictureUpright) {
-  // A 4 x 2 JPEG tagged "turned 90 degrees clockwise" (orientation 6) comes out 2 x 4.
-  QImage image(4, 2, QImage::Format_RGB32);
-  image.fill(Qt::red);
-  const std::string path = testing_support::TempDir() + "/tagged.jpg";
-  QImageWriter writer(QString::fromStdString(path), "jpeg");
-  writer.setTransformation(QImageIOHandler::TransformationRotate90);
-  ASSERT_TRUE(writer.write(image));
-  const platform::Picture loaded = platform::LoadPicture(path);
-  EXPECT_EQ(loaded.WidthPixels(), 2);
-  EXPECT_EQ(loaded.HeightPixels(), 4);
-}
-
 struct BadPicture {
   const char* what;
   std::function<std::string()> make;
