@@ -9,6 +9,9 @@ template <typename... F>
 struct Cases : F... {
   using F::operator()...;
 };
+// Spelled out for compilers that deduce no aggregate's arguments (clang before 17).
+template <typename... F>
+Cases(F...) -> Cases<F...>;
 
 }  // namespace
 
