@@ -27,6 +27,24 @@ void UsageError(const QCommandLineParser& parser, const QString& program, const 
   std::exit(2);
 }
 
+std::vector<std::string> RawPositionalArguments(const QCommandLineParser& parser, int argc,
+                                                char** argv) {
+  // The parser keeps the positional arguments in their order: each is the next argument
+  // that reads as it does.
+  const QStringList positional = parser.positionalArguments();
+  std::vector<std::string> raw;
+  for (int i = 1; i < argc && raw.size() < static_cast<size_t>(positional.size()); ++i) {
+    if (QString::fromLocal8Bit(argv[i]) == positional[static_cast<qsizetype>(raw.size())]) {
+      raw.emplace_back(argv[i]);
+    }
+  }
+  // Not found as given (cannot happen with the parser's own reading): its text.
+  for (auto i = static_cast<qsizetype>(raw.size()); i < positional.size(); ++i) {
+    raw.push_back(positional[i].toStdString());
+  }
+  return raw;
+}
+
 void ParseCommandLine(QCommandLineParser& parser, const QString& program, int argc, char** argv) {
   // Not addHelpOption(): its --help-all lists the toolkit's own options, which are read
   // from the environment here (QT_QPA_PLATFORM), not from the command line.

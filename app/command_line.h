@@ -5,6 +5,8 @@
 
 #include <QCommandLineParser>
 #include <QString>
+#include <string>
+#include <vector>
 
 namespace app {
 
@@ -15,6 +17,11 @@ QString Version();
 // application object exists, so that --help needs no display; answers --help and
 // --version and ends the program on them or on a usage error; returns otherwise.
 void ParseCommandLine(QCommandLineParser& parser, const QString& program, int argc, char** argv);
+
+// The positional arguments as the bytes the program was given: a file name that is not
+// UTF-8 keeps its bytes (the parser's text would replace them).
+std::vector<std::string> RawPositionalArguments(const QCommandLineParser& parser, int argc,
+                                                char** argv);
 
 // For errors found after parsing (a bad value): the usage on standard error, status 2.
 [[noreturn]] void UsageError(const QCommandLineParser& parser, const QString& program,

@@ -3,9 +3,10 @@
 #include <string>
 
 #include "app/frm_main_description.h"
+#include "platform/base/trace.h"
+#include "platform/imageio/picture.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/error_report.h"
-#include "platform/base/trace.h"
 #include "turn/mod_turn.h"
 
 namespace app {
@@ -20,7 +21,8 @@ frm_Main::frm_Main(std::optional<std::string> picture_path)
       pDes(PictureBoxNamed("pDes")),
       pSrc(PictureBoxNamed("pSrc")),
       lblAngle(LabelNamed("lblAngle")),
-      picture_path_(std::move(picture_path)) {
+      picture_path_(std::move(picture_path)),
+      start_caption_(lblAngle.Caption()) {
   hsTurn.on_change = [this] { platform::RunHandler([this] { hsTurn_Change(); }); };
   hsTurn.on_scroll = [this] { platform::RunHandler([this] { hsTurn_Scroll(); }); };
 }
@@ -61,22 +63,56 @@ void frm_Main::Form_Load() {
 }
 
 void frm_Main::hsTurn_Change() {
+  pending_turn_ = true;
+  Handle();
+}
+
+void frm_Main::OpenPicture(const std::string& path) {
+  pending_open_ = path;
+  Handle();
+}
+
+void frm_Main::Handle() {
   // One handling at a time: an event that arrives while one runs (through DoEvents) is
-  // not handled inside it, which could nest without bound, but marks the bar as moved;
-  // the running handling then shows and turns the bar's latest value.
-  if (handling_) {
-    pending_ = true;
-    return;
-  }
+  // not handled inside it, which could nest without bound, but is noted; the running
+  // handling then opens the picture last asked for and turns to the bar's latest value.
+  if (handling_) return;
   struct Guard {
     bool& flag;
     ~Guard() { flag = false; }
   } guard{handling_};
   handling_ = true;
-  do {
-    pending_ = false;
-    TurnToBarValue();
-  } while (pending_);
+  while (pending_open_ || pending_turn_) {
+    if (pending_open_) {
+      const std::string path = std::move(*pending_open_);
+      pending_open_.reset();
+      ShowOpened(path);
+    } else {
+      pending_turn_ = false;
+      TurnToBarValue();
+    }
+  }
+}
+
+void frm_Main::ShowOpened(const std::string& path) {
+  platform::Picture picture;
+  try {
+    picture = platform::LoadPicture(path);
+  } catch (const std::exception& error) {
+    platform::Report(error);  // the window goes on with the picture it has
+    return;
+  }
+  picture_path_ = path;
+  pSrc.Cls();  // the new picture over pSrc's own colour, as at start-up, not over the old one
+  pSrc.SetPicture(picture);
+  if (lblAngle.Caption() != start_caption_) {
+    pending_turn_ = true;  // turned by the bar's value, as a move of the bar turns it
+    return;
+  }
+  // Unturned, as at start-up: the picture over the display's black background.
+  pDes.Cls();
+  pDes.Move(10, 10, pSrc.Width(), pSrc.Height());
+  pDes.PaintPicture(pSrc.Picture(), 0, 0);
 }
 
 void frm_Main::TurnToBarValue() {

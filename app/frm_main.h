@@ -28,18 +28,29 @@ class frm_Main : public platform::Form {
   void hsTurn_Change();
   void hsTurn_Scroll();
 
-  // The path Form_Load reads the picture from.
+  // The path Form_Load reads the picture from, and after OpenPicture the path opened.
   std::string PicturePath() const;
+
+  // Shows another picture while the program runs, as if the program had been started on
+  // it and the bar then moved to its value: unturned while the label reads as at
+  // start-up, turned by the bar's value otherwise. A picture that cannot be read is
+  // reported and the window keeps the one it had, untouched. Opened during a handling,
+  // it is shown when the handling ends.
+  void OpenPicture(const std::string& path);
 
   // How often a handling ran (tests and the renderer's checks).
   int Handlings() const { return handlings_; }
 
  private:
+  void Handle();
   void TurnToBarValue();
+  void ShowOpened(const std::string& path);
 
   std::optional<std::string> picture_path_;
+  std::string start_caption_;  // the label's caption until the bar first moves
   bool handling_ = false;
-  bool pending_ = false;
+  bool pending_turn_ = false;
+  std::optional<std::string> pending_open_;
   int handlings_ = 0;
 };
 

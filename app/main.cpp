@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/picture_opener.h"
 #include "platform/base/trace.h"
 #include "platform/ui/error_report.h"
 
@@ -25,10 +26,10 @@ std::optional<std::string> PictureArgument(int argc, char** argv) {
       "Without PICTURE, shows test.jpg from the program's own folder.");
   parser.addPositionalArgument("PICTURE", "The picture to turn.", "[PICTURE]");
   app::ParseCommandLine(parser, "anyturn", argc, argv);
-  const QStringList pictures = parser.positionalArguments();
+  const std::vector<std::string> pictures = app::RawPositionalArguments(parser, argc, argv);
   if (pictures.size() > 1) app::UsageError(parser, "anyturn", "more than one PICTURE");
-  if (pictures.isEmpty()) return std::nullopt;
-  return pictures.front().toStdString();
+  if (pictures.empty()) return std::nullopt;
+  return pictures.front();
 }
 
 }  // namespace
@@ -48,5 +49,6 @@ int main(int argc, char** argv) {
   // A failed start-up is reported and ends the program before the window shows.
   platform::RunHandler([&] { form.Form_Load(); });
   form.Show();
+  app::PictureOpener opener(form);  // Ctrl+O and drops
   return QApplication::exec();
 }

@@ -66,10 +66,10 @@ Options Parse(int argc, char** argv) {
   app::ParseCommandLine(parser, kProgram, argc, argv);
 
   Options options;
-  const QStringList pictures = parser.positionalArguments();
-  if (pictures.isEmpty()) app::UsageError(parser, kProgram, "no PICTURE given");
+  const std::vector<std::string> pictures = app::RawPositionalArguments(parser, argc, argv);
+  if (pictures.empty()) app::UsageError(parser, kProgram, "no PICTURE given");
   if (pictures.size() > 1) app::UsageError(parser, kProgram, "more than one PICTURE");
-  options.picture = pictures.front().toStdString();
+  options.picture = pictures.front();
   for (const QString& value : parser.values(angle)) {
     options.angles.push_back(ParseAngle(parser, value));
   }

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/ui/app_services.h"
 #include "platform/base/error.h"
+#include "platform/ui/app_services.h"
 
 namespace platform {
 
@@ -33,7 +33,7 @@ void SetFatalAction(FatalAction action) {
   Action() = action ? std::move(action) : EndProgram;
 }
 
-void ReportFatal(const std::exception& error) {
+void Report(const std::exception& error) {
   const std::string text = DescribeError(error);
   // The program's own name first: the window program and the renderer share this report.
   const std::string program = QCoreApplication::instance() != nullptr
@@ -50,7 +50,11 @@ void ReportFatal(const std::exception& error) {
                           QString::fromStdString(text));
     reporting = false;
   }
-  Action()(text);
+}
+
+void ReportFatal(const std::exception& error) {
+  Report(error);
+  Action()(DescribeError(error));
 }
 
 }  // namespace platform

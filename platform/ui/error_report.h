@@ -21,6 +21,10 @@ void SetFatalAction(FatalAction action);
 // Reports `error` and performs the fatal action.
 void ReportFatal(const std::exception& error);
 
+// Reports `error` as ReportFatal does (the same box, the same line on standard error),
+// for a failure the program recovers from: it goes on afterwards.
+void Report(const std::exception& error);
+
 // Runs `handler`, turning any error it raises into the report.
 template <typename F>
 void RunHandler(F&& handler) noexcept {

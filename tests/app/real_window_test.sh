@@ -52,9 +52,10 @@ settle() {
 last_angle() { grep -o '"call":"hsTurn_Change","value":[0-9]*' "$work/trace" | tail -1 | grep -o '[0-9]*$'; }
 
 # Compares the screen with the renderer: the display surface, and the label.
+picture=$work/app/test.jpg  # what the window shows
 compare_with_renderer() {  # NAME ANGLE-ARGS...
   local name=$1; shift
-  "$render" "$work/app/test.jpg" "$@" --out "$work/expected.png" --window "$work/window.png" --state >"$work/state"
+  "$render" "$picture" "$@" --out "$work/expected.png" --window "$work/window.png" --state >"$work/state"
   local size
   size=$(sed -n 's/.*"pDes":{"left":10,"top":10,"width":\([0-9]*\),"height":\([0-9]*\).*/\1x\2/p' "$work/state")
   local w=${size%x*} h=${size#*x}
@@ -103,6 +104,46 @@ xdotool mouseup 1; settle
 dragged=$(last_angle)
 check "the drag turned the picture (to $dragged)" test "${dragged:-0}" -gt 0
 compare_with_renderer "drag" --angle "$dragged"
+
+# Ctrl+O: a path typed into the dialog opens that picture, turned by the bar's value.
+convert -size 300x200 gradient:orange-navy -fill white -draw "rectangle 40,40 120,90" \
+  "$work/other.png"
+open_in_dialog() {  # PATH
+  xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+o
+  local dialog
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name 'Open a picture' | head -1)
+  sleep 0.5
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  for _ in $(seq 50); do xdotool search --onlyvisible --name 'Open a picture' >/dev/null || break; sleep 0.1; done
+  [ -n "$dialog" ]
+}
+check "Ctrl+O shows the dialog" open_in_dialog "$work/other.png"
+settle
+picture=$work/other.png
+compare_with_renderer "Ctrl+O" --angle "$dragged"
+
+# A file that is not a picture: the report shows, the program goes on with its picture.
+printf 'not a picture' >"$work/bad.png"
+open_in_dialog "$work/bad.png"
+box=$(timeout 10 xdotool search --sync --onlyvisible --name '^anyturn$' | head -1)
+check "a bad picture is reported in a box" test -n "$box"
+xdotool key --window "$box" Return 2>/dev/null || xdotool key Return
+sleep 0.5; settle
+check "the program keeps running" kill -0 "$app"
+check "the report names the file" grep -q "Invalid picture: .*$work/bad.png" "$work/app.log"
+compare_with_renderer "after the bad picture" --angle "$dragged"
+kill "$app"; wait "$app" 2>/dev/null
+
+# Started with a picture as its argument.
+: >"$work/trace"
+ANYTURN_TRACE="$work/trace" "$work/app/anyturn" "$work/other.png" >"$work/app.log" 2>&1 &
+app=$!
+window=$(timeout 20 xdotool search --sync --onlyvisible --name 'GDI+' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+settle; sleep 0.5
+compare_with_renderer "started on a picture"
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]
