@@ -6,12 +6,14 @@
 // Without PICTURE, the picture in the program's own folder.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSettings>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/fit_view.h"
 #include "app/frm_main.h"
 #include "app/picture_opener.h"
 #include "platform/base/trace.h"
@@ -50,5 +52,7 @@ int main(int argc, char** argv) {
   platform::RunHandler([&] { form.Form_Load(); });
   form.Show();
   app::PictureOpener opener(form);  // Ctrl+O and drops
+  QSettings settings("anyturn", "anyturn");
+  app::FitView fit(form, settings);  // F and 1
   return QApplication::exec();
 }

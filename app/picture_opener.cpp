@@ -72,11 +72,16 @@ std::string DroppedFile(const QMimeData& data) {
 }
 
 PictureOpener::PictureOpener(frm_Main& form) : form_(form) {
-  auto* open = new QShortcut(QKeySequence::Open, form.widget());
-  open->setContext(Qt::WindowShortcut);
-  QObject::connect(open, &QShortcut::activated, this, [this] { ChooseAndOpen(); });
+  open_ = new QShortcut(QKeySequence::Open, form.widget());
+  open_->setContext(Qt::WindowShortcut);
+  QObject::connect(open_, &QShortcut::activated, this, [this] { ChooseAndOpen(); });
   form.widget()->setAcceptDrops(true);
   form.widget()->installEventFilter(this);
+}
+
+PictureOpener::~PictureOpener() {
+  delete open_;
+  if (QWidget* window = form_.widget()) window->removeEventFilter(this);
 }
 
 void PictureOpener::ChooseAndOpen() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QShortcut>
 #include <QString>
 #include <string>
 
@@ -24,6 +26,9 @@ class PictureOpener : public QObject {
  public:
   // Watches `form`'s window for Ctrl+O and drops from now on.
   explicit PictureOpener(frm_Main& form);
+  ~PictureOpener() override;
+  PictureOpener(const PictureOpener&) = delete;
+  PictureOpener& operator=(const PictureOpener&) = delete;
 
   // Ctrl+O: the dialog, starting in the current picture's folder.
   void ChooseAndOpen();
@@ -33,6 +38,7 @@ class PictureOpener : public QObject {
 
  private:
   frm_Main& form_;
+  QPointer<QShortcut> open_;  // the window's: gone with it, or with this if this goes first
 };
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <random>
 #include <utility>
 
+#include "app/fit_view.h"
 #include "app/frm_main.h"
 #include "platform/pixels/drawing.h"
 #include "platform/pixels/parallel.h"
@@ -64,6 +66,24 @@ app::frm_Main& Window(int width, int height) {
     size = {width, height};
   }
   return *window;
+}
+
+// Dragging the thumb: each event one degree on from the last, back and forth between 21
+// and 39 degrees, so that no event finds the picture where the one before left it.
+void Drag(benchmark::State& state, app::frm_Main& form) {
+  // One sweep first, so that every surface has reached its largest size.
+  for (int value = 21; value <= 39; ++value) form.hsTurn.SetValue(value);
+  int value = 30, step = 1;
+  form.hsTurn.SetValue(value);
+  const int before = form.Handlings();
+  for (auto _ : state) {
+    if (value + step < 21 || value + step > 39) step = -step;
+    value += step;
+    form.hsTurn.SetValue(value);  // raises Change, as a move of the thumb does
+  }
+  if (form.Handlings() - before != static_cast<int>(state.iterations())) {
+    state.SkipWithError("not every move of the bar was handled");
+  }
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
@@ -117,21 +137,18 @@ void RegisterAll() {
     // Dragging the thumb: each event one degree on from the last, back and forth between
     // 21 and 39 degrees, so that no event finds the picture where the one before left it.
     const std::string drag = "BM_hsTurn_Drag/" + std::to_string(w) + "/" + std::to_string(h);
-    Sizes(benchmark::RegisterBenchmark(drag.c_str(), [=](benchmark::State& state) {
+    Sizes(benchmark::RegisterBenchmark(
+        drag.c_str(), [=](benchmark::State& state) { Drag(state, Window(w, h)); }));
+    // The same with the whole turned picture shown, reduced, in a window of 1280 x 800.
+    const std::string fit = "BM_hsTurn_Drag_Fit/" + std::to_string(w) + "/" + std::to_string(h);
+    Sizes(benchmark::RegisterBenchmark(fit.c_str(), [=](benchmark::State& state) {
       app::frm_Main& form = Window(w, h);
-      // One sweep first, so that every surface has reached its largest size.
-      for (int value = 21; value <= 39; ++value) form.hsTurn.SetValue(value);
-      int value = 30, step = 1;
-      form.hsTurn.SetValue(value);
-      const int before = form.Handlings();
-      for (auto _ : state) {
-        if (value + step < 21 || value + step > 39) step = -step;
-        value += step;
-        form.hsTurn.SetValue(value);  // raises Change, as a move of the thumb does
-      }
-      if (form.Handlings() - before != static_cast<int>(state.iterations())) {
-        state.SkipWithError("not every move of the bar was handled");
-      }
+      const QSize size = form.widget()->size();
+      form.widget()->resize(1280, 800);
+      app::ShowFitView(form, true);
+      Drag(state, form);
+      app::ShowFitView(form, false);
+      form.widget()->resize(size);
     }));
     for (const int a : angles) {
       std::string tail;

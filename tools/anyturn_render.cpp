@@ -1,7 +1,7 @@
 // anyturn-render: the window's start-up and handlers without a display.
 //
 //   anyturn-render PICTURE [--angle A]... [--out FILE.png] [--window FILE.png]
-//                  [--trace FILE|-] [--state]
+//                  [--trace FILE|-] [--state] [--fit]
 //
 // Starts frm_Main on Qt's offscreen platform with PICTURE in place of the picture in the
 // program's folder, moves the bar to each A in turn as the keyboard would (a Change
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/fit_view.h"
 #include "app/frm_main.h"
 #include "platform/base/error.h"
 #include "platform/base/trace.h"
@@ -36,6 +37,7 @@ struct Options {
   std::optional<std::string> window;
   std::optional<std::string> trace;
   bool state = false;
+  bool fit = false;
 };
 
 constexpr const char* kProgram = "anyturn-render";
@@ -62,7 +64,8 @@ Options Parse(int argc, char** argv) {
   const QCommandLineOption trace("trace", "Records every drawing call (- for standard output).",
                                  "FILE");
   const QCommandLineOption state("state", "Prints the final state as one JSON object.");
-  for (const auto& option : {angle, out, window, trace, state}) parser.addOption(option);
+  const QCommandLineOption fit("fit", "Shows the window in the fit view (F) for --window.");
+  for (const auto& option : {angle, out, window, trace, state, fit}) parser.addOption(option);
   app::ParseCommandLine(parser, kProgram, argc, argv);
 
   Options options;
@@ -77,6 +80,7 @@ Options Parse(int argc, char** argv) {
   if (parser.isSet(window)) options.window = parser.value(window).toStdString();
   if (parser.isSet(trace)) options.trace = parser.value(trace).toStdString();
   options.state = parser.isSet(state);
+  options.fit = parser.isSet(fit);
   return options;
 }
 
@@ -159,6 +163,7 @@ int main(int argc, char** argv) {
   tracer.reset();
   platform::RunHandler([&] {
     if (options.out) WritePng(form.pDes.Pixels(), *options.out);
+    if (options.fit) app::ShowFitView(form, true);
     if (options.window &&
         !form.widget()->grab().save(QString::fromStdString(*options.window), "PNG")) {
       throw platform::Error(platform::ErrorNumber::kFileAccess,

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -11,6 +12,17 @@
 #include "platform/pixels/parallel.h"
 
 namespace platform {
+
+uint64_t Bitmap::NextStamp() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+
+std::optional<Bitmap::DrawnFrom> Bitmap::PendingDrawn() const {
+  const auto* draw = std::get_if<DrawOp>(&pending_);
+  if (draw == nullptr || source_ == nullptr) return std::nullopt;
+  return DrawnFrom{source_, draw->map, draw->clear};
+}
 
 Bitmap::Bitmap(int32_t width, int32_t height, uint32_t fill) {
   Resize(width, height, fill, {});
@@ -25,6 +37,7 @@ Bitmap::Bitmap(Bitmap&& other) noexcept {
 }
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
+  Touch();
   if (this != &other) {
     const ConstPixelView from = other.Read();
     ReleaseReaders();
@@ -36,6 +49,8 @@ Bitmap& Bitmap::operator=(const Bitmap& other) {
 }
 
 Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
+  Touch();
+  other.Touch();
   if (this != &other) {
     ReleaseReaders();
     Unlink();
@@ -123,6 +138,7 @@ void Bitmap::Grow(size_t count) {
 }
 
 void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::string& owner) {
+  Touch();
   width = std::max(width, 0);
   height = std::max(height, 0);
   CheckFits(width, height, owner);
@@ -248,12 +264,14 @@ void Bitmap::Evaluate() const {
 // Writing.
 
 PixelView Bitmap::Write() {
+  Touch();
   ReleaseReaders();
   Evaluate();
   return View();
 }
 
 PixelView Bitmap::WriteArea(PixelRect area) {
+  Touch();
   ReleaseReaders();
   if (!HasPendingDraw()) {
     Evaluate();
@@ -265,6 +283,7 @@ PixelView Bitmap::WriteArea(PixelRect area) {
 }
 
 Bitmap::Overwrite Bitmap::WriteAll() {
+  Touch();
   ReleaseReaders();
   if (HasPendingDraw()) Evaluate();
   const std::optional<uint32_t> clear = PendingFill();
@@ -275,6 +294,7 @@ Bitmap::Overwrite Bitmap::WriteAll() {
 // Pending work.
 
 void Bitmap::Fill(uint32_t pixel) {
+  Touch();
   ReleaseReaders();
   Unlink();
   pending_ = FillOp{pixel};
@@ -291,6 +311,7 @@ bool Bitmap::DeferCopy(const Bitmap& source, const RowCopy& copy) {
 // `operation` is drawn over the pending fill, whose colour it takes as its clear.
 bool Bitmap::Defer(const Bitmap& source, const Pending& operation) {
   if (&source == this) return false;
+  Touch();
   ReleaseReaders();                  // they read what this bitmap holds now
   if (HasPendingDraw()) Evaluate();  // a draw already waiting goes first
   const std::optional<uint32_t> clear = PendingFill();

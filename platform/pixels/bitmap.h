@@ -97,6 +97,19 @@ class Bitmap {
   bool DeferCopy(const Bitmap& source, const RowCopy& copy);
   // A copy or draw is pending.
   bool HasPendingDraw() const { return ReadsSource(pending_); }
+  // A transformed draw pending: its source, map and clear, for a caller that draws the
+  // same from its own copy of the source (a reduced view). Areas written over the draw
+  // since it was recorded are not in it.
+  struct DrawnFrom {
+    const Bitmap* source;
+    Affine map;
+    uint32_t clear;
+  };
+  std::optional<DrawnFrom> PendingDrawn() const;
+
+  // Changes whenever what the pixels stand for may have changed, and is never the same
+  // for two bitmaps: something made from the pixels is current while this is unchanged.
+  uint64_t Stamp() const { return stamp_; }
   // The colour of a fill pending alone.
   std::optional<uint32_t> PendingFill() const;
 
@@ -125,8 +138,12 @@ class Bitmap {
   void Grow(size_t count);
   void TakePixels(ConstPixelView pixels);
 
+  void Touch() { stamp_ = NextStamp(); }
+  static uint64_t NextStamp();
+
   int32_t width_ = 0;
   int32_t height_ = 0;
+  uint64_t stamp_ = NextStamp();
   // Mutable, as all the pending state: working out what is pending changes how the
   // pixels are held, not what they are.
   mutable std::vector<uint32_t, PixelAllocator<uint32_t>> pixels_;

@@ -86,6 +86,18 @@ float PictureBox::ScaleX(float value, int from_unit, int to_unit) const {
   return ConvertUnits(value, from_unit, to_unit);
 }
 
+void PictureBox::SetFitView(bool fit, int32_t room_width, int32_t room_height) {
+  view_->SetFit(fit, QSize(room_width, room_height));
+}
+
+bool PictureBox::FitView() const {
+  return view_->Fit();
+}
+
+double PictureBox::ShownScale() const {
+  return view_->FitScale();
+}
+
 void PictureBox::Cls() {
   if (Tracing()) TraceRecord("Cls").Text("surface", Name()).Emit();
   image_.Fill(PixelFromOleColor(back_color_));

@@ -10,10 +10,10 @@
 
 #include <memory>
 
+#include "platform/gdi/surface.h"
+#include "platform/imageio/picture.h"
 #include "platform/pixels/bitmap.h"
 #include "platform/ui/control.h"
-#include "platform/imageio/picture.h"
-#include "platform/gdi/surface.h"
 
 namespace platform {
 
@@ -70,6 +70,13 @@ class PictureBox : public Control, public Surface, public Window, public Scaler 
   void SetOuterSizePixels(int32_t width, int32_t height) override;
 
   int32_t BorderPixels() const { return border_style_ == 0 ? 0 : 2; }
+
+  // The fit view (presentation only: place, size and pixels stay as they are): the
+  // persistent image shown whole within room_width x room_height pixels, never enlarged.
+  void SetFitView(bool fit, int32_t room_width, int32_t room_height);
+  bool FitView() const;
+  // The scale the image is shown at: 1 unless the fit view shrinks it.
+  double ShownScale() const;
 
  protected:
   void ValidateSize(int32_t width, int32_t height) const override;

@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "platform/ui/picture_box.h"
 
@@ -26,8 +28,67 @@ void SurfaceView::RequestRepaint() {
       this, [this] { repaint_requested_ = false; }, Qt::QueuedConnection);
 }
 
+void SurfaceView::SetFit(bool fit, QSize room) {
+  fit_ = fit;
+  room_ = room;
+  reduced_stamp_ = 0;
+  UpdateTip();
+  RequestRepaint();
+}
+
+double SurfaceView::FitScale() const {
+  const Bitmap& image = box_.Pixels();
+  if (!fit_ || image.empty() || room_.isEmpty()) return 1;
+  return std::min({1.0, static_cast<double>(room_.width()) / image.width(),
+                   static_cast<double>(room_.height()) / image.height()});
+}
+
+void SurfaceView::UpdateTip() {
+  const Bitmap& image = box_.Pixels();
+  const bool larger =
+      room_.isValid() && (image.width() > room_.width() || image.height() > room_.height());
+  const QString tip = !fit_ && larger ? QStringLiteral(
+                                            "The picture is larger than the window: press F "
+                                            "to see it whole, F or 1 to go back to 1:1")
+                                      : QString();
+  if (toolTip() != tip) setToolTip(tip);
+}
+
+// The image reduced, made again only when the image or the scale changed; around it, the
+// window's own colour, as if the view were the reduced picture's size.
+void SurfaceView::PaintReduced(QPainter& painter, const QRegion& region, double scale) {
+  const Bitmap& image = box_.Pixels();
+  if (reduced_stamp_ != image.Stamp() || reduced_scale_ != scale) {
+    const auto side = [scale](int32_t length) {
+      return std::max<int32_t>(1, static_cast<int32_t>(std::ceil(scale * length)));
+    };
+    reduced_.Resize(side(image.width()), side(image.height()), 0xFF000000, box_.Name());
+    DrawReduced(reduced_.WriteAll().pixels, image, scale, pyramid_);
+    reduced_stamp_ = image.Stamp();
+    reduced_scale_ = scale;
+  }
+  const int border = box_.BorderPixels();
+  const QRect area(border, border, reduced_.width(), reduced_.height());
+  const ConstPixelView pixels = reduced_.Read();
+  const QImage view(reinterpret_cast<const uchar*>(pixels.pixels), pixels.width, pixels.height,
+                    static_cast<qsizetype>(pixels.stride) * 4, QImage::Format_RGB32);
+  const QColor window = parentWidget() ? parentWidget()->palette().color(QPalette::Window)
+                                       : palette().color(QPalette::Window);
+  for (const QRect& part : region) {
+    const QRect piece = part.intersected(area);
+    for (const QRect& rest : QRegion(part).subtracted(area)) painter.fillRect(rest, window);
+    if (piece.isEmpty()) continue;
+    painter.drawImage(piece.topLeft(), view, piece.translated(-border, -border));
+  }
+}
+
 void SurfaceView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
+  UpdateTip();
+  if (const double scale = FitScale(); scale < 1) {
+    PaintReduced(painter, event->region(), scale);
+    return;
+  }
   const int border = box_.BorderPixels();
   const Bitmap& image = box_.Pixels();
   const QRect area(border, border, image.width(), image.height());

@@ -2,7 +2,10 @@
 // redrawing only what is exposed.
 #pragma once
 
+#include <QSize>
 #include <QWidget>
+
+#include "platform/pixels/reduced.h"
 
 namespace platform {
 
@@ -16,12 +19,29 @@ class SurfaceView : public QWidget {
   // one handling, so after the first the rest wait for the event loop's next pass.
   void RequestRepaint();
 
+  // The fit view: the image shown whole within `room` (never enlarged), its top-left
+  // corner where the view's is. Presentation only: the image itself is untouched. Off,
+  // a tooltip says how to turn it on whenever the image does not fit in `room`.
+  void SetFit(bool fit, QSize room);
+  bool Fit() const { return fit_; }
+  // The scale the fit view shows the image at: 1 when off or when it fits.
+  double FitScale() const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void PaintReduced(QPainter& painter, const QRegion& region, double scale);
+  void UpdateTip();
+
   PictureBox& box_;
   bool repaint_requested_ = false;
+  bool fit_ = false;
+  QSize room_;
+  Pyramid pyramid_;
+  Bitmap reduced_;  // the image at FitScale(), made for the image's stamp below
+  uint64_t reduced_stamp_ = 0;
+  double reduced_scale_ = 0;
 };
 
 }  // namespace platform

@@ -22,6 +22,7 @@ display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 export DISPLAY=$display
+export XDG_CONFIG_HOME=$work/config  # the fit view's remembered choice stays here
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 unset QT_QPA_PLATFORM
 
@@ -134,10 +135,33 @@ sleep 0.5; settle
 check "the program keeps running" kill -0 "$app"
 check "the report names the file" grep -q "Invalid picture: .*$work/bad.png" "$work/app.log"
 compare_with_renderer "after the bad picture" --angle "$dragged"
+# F: the whole turned picture, reduced, as the renderer's fit view shows the window; 1: back.
+compare_room_with_renderer() {  # NAME ARGS...
+  local name=$1; shift
+  "$render" "$picture" "$@" --window "$work/window.png"
+  import -window root -crop "936x672+$((X + 10))+$((Y + 10))" +repage "$work/room-shown.png"
+  convert "$work/window.png" -crop "936x672+10+10" +repage "$work/room-expected.png"
+  local diff
+  diff=$(compare -metric AE "$work/room-shown.png" "$work/room-expected.png" null: 2>&1)
+  check "$name: the room above the bar equals the renderer's ($diff pixels differ)" test "$diff" = 0
+}
+convert -size 2400x1800 gradient:teal-khaki -fill maroon -draw "circle 1200,900 1200,300" \
+  "$work/large.jpg"
+open_in_dialog "$work/large.jpg"; settle
+picture=$work/large.jpg
+press() { xdotool windowfocus --sync "$window" 2>/dev/null; xdotool key "$1"; sleep 0.5; settle; }
+press f
+compare_room_with_renderer "F" --angle "$dragged" --fit
+press 1
+compare_room_with_renderer "1" --angle "$dragged"
+press f
 kill "$app"; wait "$app" 2>/dev/null
+check "the fit view is remembered" grep -q "fit=true" "$work/config/anyturn/anyturn.conf"
+rm -f "$work/config/anyturn/anyturn.conf"
 
 # Started with a picture as its argument.
 : >"$work/trace"
+picture=$work/other.png
 ANYTURN_TRACE="$work/trace" "$work/app/anyturn" "$work/other.png" >"$work/app.log" 2>&1 &
 app=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name 'GDI+' | head -1)
