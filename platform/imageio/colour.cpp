@@ -45,10 +45,11 @@ cmsUInt32Number InputType(Decoded::Layout layout) {
 }
 
 // Without a profile: grey is sRGB's grey, ink is subtracted from white.
-std::vector<uint8_t> Unmanaged(const Decoded& picture) {
+Bitmap Unmanaged(Decoded& picture) {
   const size_t count = static_cast<size_t>(picture.width) * picture.height;
-  std::vector<uint8_t> out(count * 4);
-  const uint8_t* in = picture.samples.data();
+  Bitmap result(picture.width, picture.height, 0);
+  auto* out = reinterpret_cast<uint8_t*>(result.WriteAll().pixels.pixels);
+  const uint8_t* in = picture.Samples();
   for (size_t i = 0; i < count; ++i) {
     uint8_t* pixel = &out[i * 4];
     if (picture.layout == Decoded::Layout::kGray) {
@@ -64,7 +65,7 @@ std::vector<uint8_t> Unmanaged(const Decoded& picture) {
     }
     pixel[3] = 255;
   }
-  return out;
+  return result;
 }
 
 }  // namespace
@@ -73,7 +74,7 @@ void ConvertToSrgb(Decoded& picture) {
   Profile profile = UsableProfile(picture);
   picture.icc.clear();
   if (!profile) {
-    if (picture.layout != Decoded::Layout::kBgra) picture.samples = Unmanaged(picture);
+    if (picture.layout != Decoded::Layout::kBgra) picture.four = Unmanaged(picture);
     picture.layout = Decoded::Layout::kBgra;
     return;
   }
@@ -83,22 +84,22 @@ void ConvertToSrgb(Decoded& picture) {
                                                TYPE_BGRA_8, INTENT_PERCEPTUAL,
                                                alpha ? cmsFLAGS_COPY_ALPHA : 0));
   if (!transform) {  // a profile lcms cannot build a transform from is passed over too
-    picture.icc.clear();
-    if (!alpha) picture.samples = Unmanaged(picture);
+    if (!alpha) picture.four = Unmanaged(picture);
     picture.layout = Decoded::Layout::kBgra;
     return;
   }
   const size_t count = static_cast<size_t>(picture.width) * picture.height;
   if (alpha) {
-    cmsDoTransform(transform.get(), picture.samples.data(), picture.samples.data(),
-                   static_cast<cmsUInt32Number>(count));
+    uint8_t* samples = picture.Samples();
+    cmsDoTransform(transform.get(), samples, samples, static_cast<cmsUInt32Number>(count));
     return;
   }
   // Opaque: the transform writes colour only, so the alpha bytes start out full.
-  std::vector<uint8_t> out(count * 4, 255);
-  cmsDoTransform(transform.get(), picture.samples.data(), out.data(),
+  Bitmap out(picture.width, picture.height, 0xFF000000);
+  cmsDoTransform(transform.get(), picture.Samples(), out.Write().pixels,
                  static_cast<cmsUInt32Number>(count));
-  picture.samples = std::move(out);
+  picture.four = std::move(out);
+  picture.grey.clear();
   picture.layout = Decoded::Layout::kBgra;
 }
 

@@ -76,10 +76,10 @@ Decoded ReadHeif(const std::vector<uint8_t>& bytes, const std::string& path) {
     throw Error(ErrorNumber::kInvalidPicture, "Invalid picture: no pixels", path);
   }
   out.layout = Decoded::Layout::kBgra;
-  out.samples.resize(static_cast<size_t>(out.width) * out.height * 4);
+  uint8_t* const samples = out.Allocate(path);
   for (int32_t y = 0; y < out.height; ++y) {
     const uint8_t* from = rows + static_cast<size_t>(y) * stride;
-    uint8_t* to = &out.samples[static_cast<size_t>(y) * out.width * 4];
+    uint8_t* to = samples + static_cast<size_t>(y) * out.width * 4;
     for (int32_t x = 0; x < out.width; ++x, from += 4, to += 4) {
       to[0] = from[2], to[1] = from[1], to[2] = from[0], to[3] = from[3];
     }

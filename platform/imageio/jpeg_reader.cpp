@@ -87,16 +87,17 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
       info.out_color_space = JCS_EXT_BGRA;
       out.layout = Decoded::Layout::kBgra;
   }
+  out.opaque = true;  // JPEG has no alpha: the decoder writes it full
   jpeg_start_decompress(&info);
   out.width = static_cast<int32_t>(info.output_width);
   out.height = static_cast<int32_t>(info.output_height);
   const size_t stride = static_cast<size_t>(out.width) * out.BytesPerPixel();
-  out.samples.resize(stride * out.height);
+  uint8_t* const samples = out.Allocate(path);
   while (info.output_scanline < info.output_height) {
     JSAMPROW rows[16];
     const JDIMENSION first = info.output_scanline;
     const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);
-    for (JDIMENSION i = 0; i < count; ++i) rows[i] = &out.samples[(first + i) * stride];
+    for (JDIMENSION i = 0; i < count; ++i) rows[i] = samples + (first + i) * stride;
     jpeg_read_scanlines(&info, rows, count);
     if (errors.cut_short) return false;
   }

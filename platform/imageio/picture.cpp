@@ -1,5 +1,6 @@
 #include "platform/imageio/picture.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "platform/imageio/heif_reader.h"
 #include "platform/imageio/jpeg_reader.h"
 #include "platform/imageio/qt_reader.h"
+#include "platform/pixels/parallel.h"
 
 namespace platform {
 
@@ -68,24 +70,39 @@ uint32_t Premultiplied(const uint8_t* bgra) {
 }
 
 // The sRGB straight-alpha samples, upright and premultiplied, as the program's pixels.
-Bitmap ToBitmap(const Decoded& picture) {
-  const bool turned = picture.orientation >= 5 && picture.orientation <= 8;
+// Upright already, they become the bitmap in place: an opaque photo is not copied at all.
+Bitmap ToBitmap(Decoded& picture, bool& opaque) {
+  if (picture.orientation < 2 || picture.orientation > 8) {
+    if (picture.opaque) {
+      opaque = true;
+      return std::move(picture.four);
+    }
+    const PixelView pixels = picture.four.Write();
+    std::atomic<bool> translucent{false};
+    ForRowBands(pixels.height, int64_t{pixels.width} * pixels.height, [&](int32_t a, int32_t b) {
+      bool seen = false;
+      for (int32_t y = a; y < b; ++y) {
+        uint32_t* row = pixels.row(y);
+        for (int32_t x = 0; x < pixels.width; ++x) {
+          if ((row[x] >> 24) == 255) continue;
+          if (!picture.premultiplied) row[x] = Premultiplied(reinterpret_cast<uint8_t*>(&row[x]));
+          seen = true;
+        }
+      }
+      if (seen) translucent = true;
+    });
+    opaque = !translucent;
+    return std::move(picture.four);
+  }
+  opaque = false;  // not worth a look: turned pictures are few
+  const bool turned = picture.orientation >= 5;
   const int32_t width = turned ? picture.height : picture.width;
   const int32_t height = turned ? picture.width : picture.height;
   Bitmap bitmap(width, height, 0);
   const PixelView pixels = bitmap.WriteAll().pixels;
-  const uint8_t* samples = picture.samples.data();
+  const uint8_t* samples = picture.Samples();
   for (int32_t y = 0; y < height; ++y) {
     uint32_t* row = pixels.row(y);
-    if (picture.orientation == 1) {
-      const uint8_t* from = samples + static_cast<size_t>(y) * width * 4;
-      for (int32_t x = 0; x < width; ++x, from += 4) {
-        uint32_t value;
-        std::memcpy(&value, from, 4);
-        row[x] = (value >> 24) == 255 ? value : Premultiplied(from);
-      }
-      continue;
-    }
     for (int32_t x = 0; x < width; ++x) {
       const Source at = Stored(picture.orientation, x, y, picture.width, picture.height);
       row[x] = Premultiplied(samples + (static_cast<size_t>(at.y) * picture.width + at.x) * 4);
@@ -102,7 +119,9 @@ Picture LoadPicture(const std::string& path) {
                     : IsHeif(bytes) ? ReadHeif(bytes, path)
                                     : ReadWithToolkit(bytes, path);
   ConvertToSrgb(picture);
-  return Picture(std::make_shared<const Bitmap>(ToBitmap(picture)));
+  bool opaque = false;
+  Bitmap pixels = ToBitmap(picture, opaque);
+  return Picture(std::make_shared<const Bitmap>(std::move(pixels)), opaque);
 }
 
 }  // namespace platform

@@ -12,10 +12,14 @@ namespace platform {
 class Picture {
  public:
   Picture() = default;
-  explicit Picture(std::shared_ptr<const Bitmap> pixels) : pixels_(std::move(pixels)) {}
+  // `opaque`: every pixel is known to have full alpha.
+  explicit Picture(std::shared_ptr<const Bitmap> pixels, bool opaque = false)
+      : pixels_(std::move(pixels)), opaque_(opaque) {}
 
   bool empty() const { return pixels_ == nullptr; }
   const Bitmap& pixels() const { return *pixels_; }
+  // Known to have no transparent or translucent pixel: drawn over anything, it replaces it.
+  bool opaque() const { return opaque_; }
   int32_t WidthPixels() const { return pixels_ ? pixels_->width() : 0; }
   int32_t HeightPixels() const { return pixels_ ? pixels_->height() : 0; }
   // Size in HiMetric (0.01 mm), whole numbers.
@@ -24,6 +28,7 @@ class Picture {
 
  private:
   std::shared_ptr<const Bitmap> pixels_;
+  bool opaque_ = false;
 };
 
 // HiMetric for a whole number of pixels at 96 dots per inch, rounded.

@@ -142,13 +142,18 @@ void Bitmap::Resize(int32_t width, int32_t height, uint32_t fill, const std::str
   width = std::max(width, 0);
   height = std::max(height, 0);
   CheckFits(width, height, owner);
+  // The same size keeps every pixel: what is pending may go on waiting.
+  if (width == width_ && height == height_) return;
   ReleaseReaders();
   if (HasPendingDraw()) Evaluate();
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (PendingFill() == fill) {  // still one colour: nothing to move
+  // Still one colour, or nothing kept from before: nothing to move, the fill can wait.
+  if (PendingFill() == fill || width_ == 0 || height_ == 0 || width == 0 || height == 0) {
     Grow(count);
     width_ = width;
     height_ = height;
+    Unlink();
+    pending_ = FillOp{fill};
     return;
   }
   Evaluate();

@@ -540,6 +540,7 @@ TEST(DeferredDraw, AreasWrittenOverAPendingDrawStay) {
 TEST(DeferredDraw, OnlyAfterAClearAndAClearDropsIt) {
   const Bitmap source = Photo(20, 10);
   Bitmap drawn(30, 30, kBack);
+  (void)drawn.Read();                                      // its fill worked out
   EXPECT_FALSE(drawn.DeferDraw(source, Turn(30, 10, 0)));  // nothing pending: draw now
   EXPECT_FALSE(drawn.DeferDraw(drawn, Turn(30, 10, 0)));   // onto itself: never
   drawn.Fill(kBack);
