@@ -17,6 +17,7 @@
 #include "app/frm_main.h"
 #include "app/picture_opener.h"
 #include "platform/base/trace.h"
+#include "platform/imageio/picture.h"
 #include "platform/ui/error_report.h"
 
 namespace {
@@ -38,6 +39,7 @@ std::optional<std::string> PictureArgument(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const std::optional<std::string> picture = PictureArgument(argc, argv);
+  if (picture) platform::PrefetchPicture(*picture);  // decoded while the toolkit starts
   QApplication application(argc, argv);
   QApplication::setApplicationName("anyturn");
   QApplication::setApplicationVersion(app::Version());

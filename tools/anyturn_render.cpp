@@ -26,6 +26,7 @@
 #include "app/frm_main.h"
 #include "platform/base/error.h"
 #include "platform/base/trace.h"
+#include "platform/imageio/picture.h"
 #include "platform/ui/error_report.h"
 
 namespace {
@@ -142,6 +143,7 @@ void MoveBar(app::frm_Main& form, int angle) {
 
 int main(int argc, char** argv) {
   const Options options = Parse(argc, argv);
+  platform::PrefetchPicture(options.picture);  // decoded while the toolkit starts
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QApplication::setApplicationName(kProgram);

@@ -1,8 +1,13 @@
 #include "platform/imageio/picture.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <mutex>
 
 #include "platform/base/error.h"
 #include "platform/imageio/colour.h"
@@ -113,7 +118,53 @@ Bitmap ToBitmap(Decoded& picture, bool& opaque) {
 
 }  // namespace
 
+namespace {
+
+struct Prefetched {
+  std::mutex mutex;
+  std::string path;
+  std::future<Picture> picture;
+};
+
+Prefetched& Slot() {
+  static Prefetched slot;
+  return slot;
+}
+
+Picture Read(const std::string& path);
+
+}  // namespace
+
+void PrefetchPicture(const std::string& path) {
+  // Only the reader that needs none of the toolkit runs ahead of it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  uint8_t head[3] = {};
+  const bool jpeg = ::read(fd, head, 3) == 3 && IsJpeg({head, head + 3});
+  ::close(fd);
+  if (!jpeg) return;
+  Prefetched& slot = Slot();
+  std::lock_guard lock(slot.mutex);
+  if (slot.picture.valid()) return;
+  slot.path = path;
+  slot.picture = std::async(std::launch::async, [path] { return Read(path); });
+}
+
 Picture LoadPicture(const std::string& path) {
+  Prefetched& slot = Slot();
+  std::unique_lock lock(slot.mutex);
+  if (slot.picture.valid() && slot.path == path) {
+    std::future<Picture> picture = std::move(slot.picture);
+    lock.unlock();
+    return picture.get();
+  }
+  lock.unlock();
+  return Read(path);
+}
+
+namespace {
+
+Picture Read(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadPictureFile(path);
   Decoded picture = IsJpeg(bytes)   ? ReadJpeg(bytes, path)
                     : IsHeif(bytes) ? ReadHeif(bytes, path)
@@ -123,5 +174,7 @@ Picture LoadPicture(const std::string& path) {
   Bitmap pixels = ToBitmap(picture, opaque);
   return Picture(std::make_shared<const Bitmap>(std::move(pixels)), opaque);
 }
+
+}  // namespace
 
 }  // namespace platform

@@ -41,4 +41,10 @@ int32_t HiMetricFromPixels(int32_t pixels);
 // not a file (75), not a picture, damaged or cut short (481), too large (7).
 Picture LoadPicture(const std::string& path);
 
+// Starts reading `path` on a thread of its own when it is a JPEG, so that the program's
+// own start (the toolkit's) and the decoding overlap; the next LoadPicture of the same
+// path takes the result, errors included, exactly as it would have read it itself. Any
+// other file is left to LoadPicture.
+void PrefetchPicture(const std::string& path);
+
 }  // namespace platform

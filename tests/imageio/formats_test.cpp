@@ -290,3 +290,38 @@ TEST(Formats, AJpegCutShortIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture read ahead is the picture read: its pixels, and its errors with their texts.
+TEST(PrefetchPicture, GivesWhatLoadingWouldGiveErrorsIncluded) {
+  const std::string good = Save(Scene(40, 30), "good.jpg", "JPEG", 90);
+  std::ifstream in(good, std::ios::binary);
+  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  const std::string cut = testing_support::TempDir() + "/cut.jpg";
+  std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+  const std::string png = Save(Scene(20, 10), "other.png", "PNG");
+  for (const std::string& path : {good, cut, png}) {
+    SCOPED_TRACE(path);
+    std::string direct_error, prefetched_error;
+    platform::Picture direct, prefetched;
+    try {
+      direct = platform::LoadPicture(path);
+    } catch (const platform::Error& e) {
+      direct_error = e.what();
+    }
+    platform::PrefetchPicture(path);  // a JPEG is read ahead; any other file is not
+    try {
+      prefetched = platform::LoadPicture(path);
+    } catch (const platform::Error& e) {
+      prefetched_error = e.what();
+    }
+    EXPECT_EQ(prefetched_error, direct_error);
+    ASSERT_EQ(prefetched.empty(), direct.empty());
+    if (!direct.empty()) {
+      EXPECT_EQ(testing_support::FirstDifference(prefetched.pixels(), direct.pixels()), "");
+    }
+  }
+}
+
+}  // namespace
