@@ -33,6 +33,14 @@ std::string frm_Main::PicturePath() const {
 }
 
 void frm_Main::Form_Load() {
+  PrepareSurfaces();
+  ShowUnturned(platform::LoadPicture(PicturePath()));
+  pSrc.SetVisible(false);
+  pTM.SetVisible(false);
+  p180.SetVisible(false);
+}
+
+void frm_Main::PrepareSurfaces() {
   SetScaleMode(kPixels);
 
   pSrc.SetScaleMode(kPixels);
@@ -52,14 +60,12 @@ void frm_Main::Form_Load() {
   p180.SetScaleMode(kPixels);
   p180.SetAutoRedraw(true);
   p180.SetBorderStyle(0);
+}
 
-  pSrc.SetPicture(platform::LoadPicture(PicturePath()));
+void frm_Main::ShowUnturned(const platform::Picture& picture) {
+  pSrc.SetPicture(picture);
   pDes.Move(10, 10, pSrc.Width(), pSrc.Height());
   pDes.PaintPicture(pSrc.Picture(), 0, 0);
-
-  pSrc.SetVisible(false);
-  pTM.SetVisible(false);
-  p180.SetVisible(false);
 }
 
 void frm_Main::hsTurn_Change() {
@@ -105,7 +111,7 @@ void frm_Main::ShowOpened(const std::string& path) {
   picture_path_ = path;
   pSrc.Cls();  // the new picture over pSrc's own colour, as at start-up, not over the old one
   pSrc.SetPicture(picture);
-  if (lblAngle.Caption() != start_caption_) {
+  if (Turned()) {
     pending_turn_ = true;  // turned by the bar's value, as a move of the bar turns it
     return;
   }
@@ -121,14 +127,22 @@ void frm_Main::TurnToBarValue() {
     platform::TraceRecord("hsTurn_Change").Number("value", int64_t{hsTurn.Value()}).Emit();
   }
   lblAngle.SetCaption(std::to_string(hsTurn.Value()));
-  const bool right = mod_Turn::IsRightAngle(static_cast<platform::Angle>(hsTurn.Value()));
-  const auto angle = static_cast<platform::Angle>(hsTurn.Value());
+  TurnPicture(hsTurn.Value());
+  platform::DoEvents();
+}
+
+void frm_Main::TurnPicture(int value) {
+  const bool right = mod_Turn::IsRightAngle(static_cast<platform::Angle>(value));
+  const auto angle = static_cast<platform::Angle>(value);
   if (right) {
     mod_Turn::PlgTurn(*this, pSrc, pDes, angle);
   } else {
     mod_Turn::AnyAngleTurn(pSrc, pDes, angle);
   }
-  platform::DoEvents();
+}
+
+bool frm_Main::Turned() const {
+  return lblAngle.Caption() != start_caption_;
 }
 
 void frm_Main::hsTurn_Scroll() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/imageio/picture.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/form.h"
 #include "platform/ui/picture_box.h"
@@ -37,6 +38,17 @@ class frm_Main : public platform::Form {
   // reported and the window keeps the one it had, untouched. Opened during a handling,
   // it is shown when the handling ends.
   void OpenPicture(const std::string& path);
+
+  // Whether the bar has turned the picture: false while the label reads as at start-up,
+  // when pDes holds the picture unturned.
+  bool Turned() const;
+
+  // The pieces of the handlers, for a second window that only turns (the coverage of a
+  // turn, for saving): the surfaces' settings of Form_Load; a picture shown unturned as
+  // Form_Load shows it; the turn of a bar's move, without the label and the events.
+  void PrepareSurfaces();
+  void ShowUnturned(const platform::Picture& picture);
+  void TurnPicture(int value);
 
   // How often a handling ran (tests and the renderer's checks).
   int Handlings() const { return handlings_; }

@@ -1,17 +1,25 @@
 // anyturn-render: the window's start-up and handlers without a display.
 //
-//   anyturn-render PICTURE [--angle A]... [--out FILE.png] [--window FILE.png]
+//   anyturn-render PICTURE [--angle A]... [--out FILE] [--window FILE.png]
 //                  [--trace FILE|-] [--state] [--fit]
+//                  [--outside black|transparent|crop] [--quality N] [--strip]
+//   anyturn-render --out-dir DIR [--format EXT] [--angle A]... [--outside ...] PICTURE...
 //
 // Starts frm_Main on Qt's offscreen platform with PICTURE in place of the picture in the
 // program's folder, moves the bar to each A in turn as the keyboard would (a Change
 // event each time, even when the bar already stands at A), then writes pDes's persistent
-// image as a PNG (--window: the whole window as it would show), the call trace, and the
-// final state as one JSON object.
-// Exit status: 0 done, 1 the picture could not be loaded or a turn failed, 2 bad usage;
+// image in the format FILE's extension names (--window: the whole window as it would
+// show, as a PNG), the call trace, and the final state as one JSON object. With
+// --out-dir, does the same for each PICTURE in a window of its own and writes
+// DIR/NAME.EXT, going on past pictures that fail.
+// Exit status: 0 done, 1 a picture could not be loaded, turned or written, 2 bad usage;
 // --help and --version answer with 0.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
@@ -24,17 +32,23 @@
 #include "app/command_line.h"
 #include "app/fit_view.h"
 #include "app/frm_main.h"
+#include "app/save_turned.h"
 #include "platform/base/error.h"
 #include "platform/base/trace.h"
+#include "platform/imageio/output_format.h"
 #include "platform/imageio/picture.h"
+#include "platform/imageio/save.h"
 #include "platform/ui/error_report.h"
 
 namespace {
 
 struct Options {
-  std::string picture;
+  std::vector<std::string> pictures;
   std::vector<int> angles;
   std::optional<std::string> out;
+  std::optional<std::string> out_dir;
+  std::optional<std::string> format;
+  app::SaveChoice save;
   std::optional<std::string> window;
   std::optional<std::string> trace;
   bool state = false;
@@ -52,6 +66,15 @@ int ParseAngle(const QCommandLineParser& parser, const QString& text) {
   return value;
 }
 
+// A file name whose format cannot be written is refused before anything is turned.
+void CheckFormat(const QCommandLineParser& parser, const std::string& path) {
+  try {
+    platform::CheckWritable(path);
+  } catch (const platform::Error& error) {
+    app::UsageError(parser, kProgram, QString::fromStdString(error.cause()));
+  }
+}
+
 Options Parse(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -60,24 +83,76 @@ Options Parse(int argc, char** argv) {
   parser.addPositionalArgument("PICTURE", "The picture to turn.");
   const QCommandLineOption angle(
       "angle", "Moves the bar to A, a whole number of degrees from 0 to 360 (repeatable).", "A");
-  const QCommandLineOption out("out", "Writes the turned picture (pDes) as a PNG.", "FILE");
+  const QCommandLineOption out(
+      "out",
+      "Writes the turned picture (pDes) in the format FILE's extension names: png, jpg, webp, "
+      "tif, bmp, heic, avif.",
+      "FILE");
+  const QCommandLineOption out_dir(
+      "out-dir", "Turns every PICTURE and writes each as DIR/NAME.EXT (a batch).", "DIR");
+  const QCommandLineOption format("format",
+                                  "With --out-dir: writes EXT files (png, jpg, ...) rather than "
+                                  "each picture's own type.",
+                                  "EXT");
+  const QCommandLineOption outside(
+      "outside",
+      "What becomes of the corners outside the turned picture: black (the default), "
+      "transparent, or crop (the largest upright rectangle inside the turned picture).",
+      "MODE");
+  const QCommandLineOption quality(
+      "quality", "Quality 1 to 100 for JPEG (default 92), WebP (default lossless), HEIC, AVIF.",
+      "N");
+  const QCommandLineOption strip("strip", "Writes none of the picture's metadata.");
   const QCommandLineOption window("window", "Writes the whole window as it would show.", "FILE");
   const QCommandLineOption trace("trace", "Records every drawing call (- for standard output).",
                                  "FILE");
   const QCommandLineOption state("state", "Prints the final state as one JSON object.");
   const QCommandLineOption fit("fit", "Shows the window in the fit view (F) for --window.");
-  for (const auto& option : {angle, out, window, trace, state, fit}) parser.addOption(option);
+  for (const auto& option :
+       {angle, out, window, trace, state, fit, out_dir, format, outside, quality, strip}) {
+    parser.addOption(option);
+  }
   app::ParseCommandLine(parser, kProgram, argc, argv);
 
   Options options;
-  const std::vector<std::string> pictures = app::RawPositionalArguments(parser, argc, argv);
-  if (pictures.empty()) app::UsageError(parser, kProgram, "no PICTURE given");
-  if (pictures.size() > 1) app::UsageError(parser, kProgram, "more than one PICTURE");
-  options.picture = pictures.front();
+  options.pictures = app::RawPositionalArguments(parser, argc, argv);
+  if (options.pictures.empty()) app::UsageError(parser, kProgram, "no PICTURE given");
+  if (parser.isSet(out_dir)) {
+    options.out_dir = parser.value(out_dir).toStdString();
+    for (const auto& single : {out, window, trace, state, fit}) {
+      if (parser.isSet(single)) {
+        app::UsageError(parser, kProgram, "--" + single.names().front() + " and --out-dir");
+      }
+    }
+  } else if (options.pictures.size() > 1) {
+    app::UsageError(parser, kProgram, "more than one PICTURE (a batch needs --out-dir)");
+  }
+  if (parser.isSet(format)) {
+    if (!options.out_dir) app::UsageError(parser, kProgram, "--format without --out-dir");
+    options.format = parser.value(format).toStdString();
+    CheckFormat(parser, "x." + *options.format);
+  }
+  if (parser.isSet(outside)) {
+    const auto mode = app::OutsideNamed(parser.value(outside).toStdString());
+    if (!mode) app::UsageError(parser, kProgram, "bad --outside '" + parser.value(outside) + "'");
+    options.save.outside = *mode;
+  }
+  if (parser.isSet(quality)) {
+    bool ok = false;
+    const int value = parser.value(quality).toInt(&ok);
+    if (!ok || value < 1 || value > 100) {
+      app::UsageError(parser, kProgram, "bad quality '" + parser.value(quality) + "'");
+    }
+    options.save.quality = value;
+  }
+  options.save.strip = parser.isSet(strip);
   for (const QString& value : parser.values(angle)) {
     options.angles.push_back(ParseAngle(parser, value));
   }
-  if (parser.isSet(out)) options.out = parser.value(out).toStdString();
+  if (parser.isSet(out)) {
+    options.out = parser.value(out).toStdString();
+    CheckFormat(parser, *options.out);
+  }
   if (parser.isSet(window)) options.window = parser.value(window).toStdString();
   if (parser.isSet(trace)) options.trace = parser.value(trace).toStdString();
   options.state = parser.isSet(state);
@@ -110,23 +185,17 @@ std::string StateJson(const app::frm_Main& form) {
   return json + "}}";
 }
 
-void WritePng(const platform::Bitmap& image, const std::string& path) {
-  if (image.empty()) {
-    // A tiny picture turned can leave pDes with no pixels at all; PNG has no empty image.
-    // The turn itself went well, so this is a note, not a failure.
+void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& choice) {
+  if (form.pDes.Pixels().empty()) {
+    // A tiny picture turned can leave pDes with no pixels at all, and no format holds an
+    // empty picture. The turn itself went well, so this is a note, not a failure.
     std::fprintf(
         stderr,
         "anyturn-render: nothing written to %s: pDes is %d x %d pixels after the last turn\n",
-        path.c_str(), image.width(), image.height());
+        path.c_str(), form.pDes.Pixels().width(), form.pDes.Pixels().height());
     return;
   }
-  const QImage view(reinterpret_cast<const uchar*>(image.Read().pixels), image.width(),
-                    image.height(), static_cast<qsizetype>(image.width()) * 4,
-                    QImage::Format_ARGB32_Premultiplied);
-  if (!view.save(QString::fromStdString(path), "PNG")) {
-    throw platform::Error(platform::ErrorNumber::kFileAccess,
-                          "Path/File access error: cannot write the picture", path);
-  }
+  app::SaveTurned(form, path, choice);
 }
 
 // Moves the bar as a key press would: Change follows every press, even one that leaves
@@ -139,20 +208,90 @@ void MoveBar(app::frm_Main& form, int angle) {
   }
 }
 
+// DIR/NAME.EXT for `picture`: its own type when the program writes it, else `format`
+// or PNG.
+std::string BatchTarget(const Options& options, const std::string& picture) {
+  const size_t slash = picture.find_last_of('/');
+  const std::string name = slash == std::string::npos ? picture : picture.substr(slash + 1);
+  const std::string extension = platform::ExtensionOf(name);
+  const std::string stem =
+      extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
+  std::string type = options.format.value_or(extension);
+  const auto written = platform::OutputFormatForExtension(type);
+  if (!written || !platform::CanWrite(*written)) type = "png";
+  return *options.out_dir + "/" + stem + "." + type;
+}
+
+// Progress on a terminal: the line is rewritten in place; nothing when standard error
+// goes to a file or a pipe.
+class Progress {
+ public:
+  explicit Progress(size_t total) : total_(total), shown_(::isatty(STDERR_FILENO) != 0) {}
+  void Start(size_t done, const std::string& picture) const {
+    if (shown_) std::fprintf(stderr, "\r\033[K%zu/%zu %s", done, total_, picture.c_str());
+  }
+  // Before a report, so that it gets a line of its own.
+  void Clear() const {
+    if (shown_) std::fprintf(stderr, "\r\033[K");
+  }
+  void Finish() const {
+    if (shown_) std::fprintf(stderr, "\r\033[K%zu/%zu done\n", total_, total_);
+  }
+
+ private:
+  size_t total_;
+  bool shown_;
+};
+
+// Turns and writes one picture of a batch; false, with the report on standard error,
+// when it could not be read, turned or written.
+bool RunOne(const Options& options, const std::string& picture, const Progress& progress) {
+  bool failed = false;
+  platform::SetFatalAction([&](const std::string&) { failed = true; });
+  try {
+    app::frm_Main form(picture);
+    form.Form_Load();
+    form.Show();
+    for (const int angle : options.angles) {
+      MoveBar(form, angle);
+      if (failed) return false;  // reported by the handler's boundary
+    }
+    Save(form, BatchTarget(options, picture), options.save);
+    return true;
+  } catch (const std::exception& error) {
+    progress.Clear();
+    platform::Report(error);
+    return false;
+  }
+}
+
+int RunBatch(const Options& options) {
+  QDir().mkpath(QFile::decodeName(QByteArray::fromStdString(*options.out_dir)));
+  const Progress progress(options.pictures.size());
+  bool all = true;
+  for (size_t i = 0; i < options.pictures.size(); ++i) {
+    progress.Start(i, options.pictures[i]);
+    all = RunOne(options, options.pictures[i], progress) && all;
+  }
+  progress.Finish();
+  return all ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const Options options = Parse(argc, argv);
-  platform::PrefetchPicture(options.picture);  // decoded while the toolkit starts
+  platform::PrefetchPicture(options.pictures.front());  // decoded while the toolkit starts
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QApplication::setApplicationName(kProgram);
   QApplication::setApplicationVersion(app::Version());
+  if (options.out_dir) return RunBatch(options);
   platform::SetFatalAction([](const std::string&) {
     std::fflush(stdout);
     std::_Exit(1);
   });
-  app::frm_Main form(options.picture);
+  app::frm_Main form(options.pictures.front());
   platform::RunHandler([&] { form.Form_Load(); });
   form.Show();
   std::unique_ptr<platform::FileTracer> tracer;
@@ -164,7 +303,7 @@ int main(int argc, char** argv) {
   platform::InstallTracer(nullptr);
   tracer.reset();
   platform::RunHandler([&] {
-    if (options.out) WritePng(form.pDes.Pixels(), *options.out);
+    if (options.out) Save(form, *options.out, options.save);
     if (options.fit) app::ShowFitView(form, true);
     if (options.window &&
         !form.widget()->grab().save(QString::fromStdString(*options.window), "PNG")) {

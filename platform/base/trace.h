@@ -38,6 +38,9 @@ class FileTracer : public Tracer {
 
 // Installs `tracer` (nullptr removes it). The caller keeps ownership.
 void InstallTracer(Tracer* tracer);
+inline Tracer* InstalledTracer() {
+  return trace_detail::active;
+}
 inline bool Tracing() {
   return trace_detail::active != nullptr;
 }

@@ -103,4 +103,16 @@ void ConvertToSrgb(Decoded& picture) {
   picture.layout = Decoded::Layout::kBgra;
 }
 
+const std::string& SrgbProfile() {
+  static const std::string bytes = [] {
+    const Profile profile(cmsCreate_sRGBProfile());
+    cmsUInt32Number size = 0;
+    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size)) return std::string();
+    std::string saved(size, '\0');
+    if (!cmsSaveProfileToMem(profile.get(), saved.data(), &size)) return std::string();
+    return saved;
+  }();
+  return bytes;
+}
+
 }  // namespace platform

@@ -97,6 +97,9 @@ class Bitmap {
   bool DeferCopy(const Bitmap& source, const RowCopy& copy);
   // A copy or draw is pending.
   bool HasPendingDraw() const { return ReadsSource(pending_); }
+  // Whether another bitmap's pending work reads this one: destroying or changing this
+  // one then carries that work out first.
+  bool HasReaders() const { return first_reader_ != nullptr; }
   // A transformed draw pending: its source, map and clear, for a caller that draws the
   // same from its own copy of the source (a reduced view). Areas written over the draw
   // since it was recorded are not in it.

@@ -17,4 +17,11 @@ struct PixelRect {
   int32_t left, top, right, bottom;
 };
 
+// A size in whole pixels.
+struct PixelSize {
+  int32_t width = 0;
+  int32_t height = 0;
+  friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
 }  // namespace platform

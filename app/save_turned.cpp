@@ -1,0 +1,89 @@
+#include "app/save_turned.h"
+
+#include "app/frm_main.h"
+#include "platform/base/trace.h"
+#include "platform/imageio/output_format.h"
+#include "platform/imageio/save.h"
+#include "platform/pixels/outside.h"
+
+namespace app {
+
+std::optional<Outside> OutsideNamed(const std::string& name) {
+  if (name == "black") return Outside::kBlack;
+  if (name == "transparent") return Outside::kTransparent;
+  if (name == "crop") return Outside::kCrop;
+  return std::nullopt;
+}
+
+const char* NameOf(Outside outside) {
+  switch (outside) {
+    case Outside::kTransparent:
+      return "transparent";
+    case Outside::kCrop:
+      return "crop";
+    case Outside::kBlack:
+      break;
+  }
+  return "black";
+}
+
+namespace {
+
+// How much of each pixel of pDes the turned picture covers: the same turn of an opaque
+// white picture of the same size, in a window of its own that is never shown.
+platform::Bitmap Coverage(const frm_Main& form) {
+  const platform::Picture& picture = form.pSrc.Picture();
+  auto white = std::make_shared<const platform::Bitmap>(picture.WidthPixels(),
+                                                        picture.HeightPixels(), 0xFFFFFFFFu);
+  // Not part of what the window did: kept out of the call trace.
+  platform::Tracer* const tracer = platform::InstalledTracer();
+  platform::InstallTracer(nullptr);
+  struct Restore {
+    platform::Tracer* tracer;
+    ~Restore() { platform::InstallTracer(tracer); }
+  } restore{tracer};
+  frm_Main turner;
+  turner.PrepareSurfaces();
+  turner.ShowUnturned(platform::Picture(white, true));
+  if (form.Turned()) turner.TurnPicture(form.hsTurn.Value());
+  return turner.pDes.Pixels();
+}
+
+}  // namespace
+
+void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice) {
+  platform::CheckWritable(path);
+  platform::SaveOptions options;
+  options.quality = choice.quality;
+  if (!choice.strip) options.metadata = platform::Metadata::ReadFrom(form.PicturePath());
+  const platform::Bitmap& turned = form.pDes.Pixels();
+  platform::OutputPicture out{&turned, {0, 0, turned.width(), turned.height()}, false};
+  if (choice.outside == Outside::kBlack || turned.empty()) {
+    return platform::SavePicture(out, path, options);
+  }
+  const platform::Bitmap coverage = Coverage(form);
+  if (choice.outside == Outside::kTransparent) {
+    const platform::Bitmap clear = platform::WithCoverageAsAlpha(turned, coverage);
+    out.pixels = &clear;
+    out.alpha = true;
+    return platform::SavePicture(out, path, options);
+  }
+  const platform::Picture& picture = form.pSrc.Picture();
+  const platform::PixelSize size = platform::StraightenCropSize(
+      picture.WidthPixels(), picture.HeightPixels(), form.Turned() ? form.hsTurn.Value() : 0);
+  out.area = platform::StraightenCrop(coverage, size);
+  platform::SavePicture(out, path, options);
+}
+
+std::string ProposedSaveName(const std::string& picture_path, int angle) {
+  const size_t slash = picture_path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : picture_path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? picture_path : picture_path.substr(slash + 1);
+  const std::string extension = platform::ExtensionOf(name);
+  const std::string stem = extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
+  const auto format = platform::OutputFormatForExtension(extension);
+  const bool own = format && platform::CanWrite(*format);
+  return folder + stem + "-turned-" + std::to_string(angle) + "." + (own ? extension : "png");
+}
+
+}  // namespace app

@@ -1,0 +1,37 @@
+// Writing out the turned picture: what pDes holds, with its outside kept black, made
+// transparent or cut away, in the format the file name asks for, with the metadata of
+// the picture it was made from. Shared by the window's Ctrl+S and the renderer, so that
+// both write the same pixels.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/imageio/encoders.h"
+
+namespace app {
+
+class frm_Main;
+
+enum class Outside { kBlack, kTransparent, kCrop };
+
+// "black", "transparent", "crop".
+std::optional<Outside> OutsideNamed(const std::string& name);
+const char* NameOf(Outside outside);
+
+struct SaveChoice {
+  Outside outside = Outside::kBlack;
+  platform::Quality quality;  // 1 to 100; none: the format's default
+  bool strip = false;         // write none of the source's metadata
+};
+
+// Writes the turned picture `form` shows to `path`. Leaves the window as it was: pDes,
+// the other surfaces, the bar and the label. Raises, naming `path`: a format the program
+// does not write (5), a file that cannot be written (75), which is then untouched.
+void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice);
+
+// The name Ctrl+S proposes: NAME-turned-A.EXT beside the picture, A the bar's value, EXT
+// the picture's own extension when the program writes that format, else png.
+std::string ProposedSaveName(const std::string& picture_path, int angle);
+
+}  // namespace app

@@ -1,0 +1,237 @@
+// JPEG through libjpeg-turbo, encoded in horizontal strips on all cores at once.
+//
+// A JPEG with restart markers is a run of independent pieces: at each marker the
+// encoder's state starts afresh. A strip encoded as a picture of its own is exactly such
+// a piece, so strips encoded side by side and joined with restart markers make the file
+// one encoder would have made with that restart interval. The turned picture is worked
+// out whole before the strips start (over all cores; measured, far faster than strip by
+// strip from several threads at once).
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE declared first
+#include <csetjmp>
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+#include "platform/base/error.h"
+#include "platform/imageio/colour.h"
+#include "platform/imageio/encoders.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kDefaultQuality = 92;
+// From this quality up the colours keep full resolution, as other encoders do by default:
+// halving them would cost more than the quality asked for gains.
+constexpr int kFullColourFrom = 90;
+// Rows of a strip, about: enough work to pay for a thread, few enough strips to share out.
+constexpr int kStripRows = 256;
+constexpr unsigned kMaxRestartInterval = 65535;
+
+// libjpeg reports errors through a callback that must not return: it jumps back to the
+// strip's encoder, which then raises. Between the jump's setting and the jump only C
+// code and the reading of rows already worked out run.
+struct Errors {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+extern "C" void OnWriteError(j_common_ptr info) {
+  auto* errors = reinterpret_cast<Errors*>(info->err);
+  (*info->err->format_message)(info, errors->message);
+  std::longjmp(errors->jump, 1);
+}
+
+struct Layout {
+  int quality;
+  bool full_colour;
+  int mcu_rows;           // pixel rows of one row of MCUs
+  int strip_rows;         // a multiple of mcu_rows
+  unsigned restart = 0;   // MCUs between restart markers; 0: one strip, no markers
+};
+
+Layout LayoutFor(const OutputPicture& picture, Quality quality) {
+  Layout layout;
+  layout.quality = quality.value_or(kDefaultQuality);
+  layout.full_colour = layout.quality >= kFullColourFrom;
+  layout.mcu_rows = layout.full_colour ? 8 : 16;
+  const unsigned across =
+      static_cast<unsigned>((picture.width() + layout.mcu_rows - 1) / layout.mcu_rows);
+  const unsigned mcu_rows_fit = kMaxRestartInterval / std::max(across, 1u);
+  const unsigned wanted = kStripRows / layout.mcu_rows;
+  const unsigned strip_mcu_rows = std::min(wanted, mcu_rows_fit);
+  layout.strip_rows = static_cast<int>(std::max(strip_mcu_rows, 1u)) * layout.mcu_rows;
+  if (strip_mcu_rows >= 1 && picture.height() > layout.strip_rows) {
+    layout.restart = across * strip_mcu_rows;
+  } else {
+    layout.strip_rows = picture.height();  // one strip: too small, or too wide to split
+  }
+  return layout;
+}
+
+// Everything libjpeg can jump out of: one strip, rows [top, bottom) of the picture, as a
+// JPEG of its own. Returns false with `errors.message` set.
+bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const OutputPicture& picture,
+                 const Layout& layout, int32_t top, int32_t bottom, bool first,
+                 unsigned char** bytes, unsigned long* size) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_mem_dest(&info, bytes, size);
+  info.image_width = static_cast<JDIMENSION>(picture.width());
+  info.image_height = static_cast<JDIMENSION>(bottom - top);
+  info.input_components = 4;
+  info.in_color_space = JCS_EXT_BGRX;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, layout.quality, TRUE);
+  if (layout.full_colour) {
+    for (int c = 0; c < info.num_components; ++c) {
+      info.comp_info[c].h_samp_factor = 1;
+      info.comp_info[c].v_samp_factor = 1;
+    }
+  }
+  jpeg_start_compress(&info, TRUE);
+  if (first) {
+    const std::string& profile = SrgbProfile();
+    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.data()),
+                           static_cast<unsigned int>(profile.size()));
+  }
+  const PixelRect area = picture.area;
+  const ConstPixelView view = picture.pixels->ReadArea(area);  // worked out already
+  for (int32_t y = top; y < bottom; ++y) {
+    // libjpeg only reads the row; the store's own bytes are B G R A.
+    auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(view.row(area.top + y))) +
+                static_cast<ptrdiff_t>(area.left) * 4;
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  return true;
+}
+
+std::vector<uint8_t> Strip(const OutputPicture& picture, const Layout& layout, int32_t top,
+                           const std::string& target) {
+  const int32_t bottom = std::min(top + layout.strip_rows, picture.height());
+  jpeg_compress_struct info{};
+  Errors errors{};
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = OnWriteError;
+  jpeg_create_compress(&info);
+  unsigned char* bytes = nullptr;
+  unsigned long size = 0;
+  bool done = false;
+  try {
+    done = EncodeStrip(info, errors, picture, layout, top, bottom, top == 0, &bytes, &size);
+  } catch (...) {
+    jpeg_destroy_compress(&info);
+    std::free(bytes);
+    throw;
+  }
+  jpeg_destroy_compress(&info);
+  std::vector<uint8_t> out(bytes, bytes + (done ? size : 0));
+  std::free(bytes);
+  if (!done) {
+    throw Error(ErrorNumber::kFileAccess,
+                "Path/File access error: cannot write the picture (" +
+                    std::string(errors.message) + ")",
+                target);
+  }
+  return out;
+}
+
+// Where the strip's scan header (SOS) starts, and where its coded data starts and ends.
+struct Scan {
+  size_t header, data, end;
+};
+
+Scan FindScan(const std::vector<uint8_t>& strip) {
+  size_t at = 2;  // after SOI; every segment before the scan carries its length
+  while (at + 4 <= strip.size() && strip[at] == 0xFF) {
+    const size_t length = static_cast<size_t>(strip[at + 2] << 8 | strip[at + 3]);
+    if (strip[at + 1] == 0xDA) return {at, at + 2 + length, strip.size() - 2};  // before EOI
+    at += 2 + length;
+  }
+  throw std::logic_error("libjpeg wrote a JPEG without a scan");
+}
+
+// The first strip's headers made to describe the whole picture: its height, and the
+// restart interval that joins the strips.
+std::vector<uint8_t> Header(const std::vector<uint8_t>& first, const Scan& scan, int32_t height,
+                            unsigned restart) {
+  std::vector<uint8_t> header(first.begin(), first.begin() + static_cast<ptrdiff_t>(scan.header));
+  for (size_t at = 2; at + 9 <= header.size();) {
+    const uint8_t marker = header[at + 1];
+    if (marker == 0xC0 || marker == 0xC1) {  // SOF: precision, then the height
+      header[at + 5] = static_cast<uint8_t>(height >> 8);
+      header[at + 6] = static_cast<uint8_t>(height & 0xFF);
+    }
+    at += 2 + static_cast<size_t>(header[at + 2] << 8 | header[at + 3]);
+  }
+  const uint8_t dri[] = {0xFF, 0xDD, 0x00, 0x04, static_cast<uint8_t>(restart >> 8),
+                         static_cast<uint8_t>(restart & 0xFF)};
+  header.insert(header.end(), std::begin(dri), std::end(dri));
+  header.insert(header.end(), first.begin() + static_cast<ptrdiff_t>(scan.header),
+                first.begin() + static_cast<ptrdiff_t>(scan.data));
+  return header;
+}
+
+// The strips, encoded on as many threads as there are cores, in order.
+std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Layout& layout,
+                                         const std::string& target) {
+  const int count = (picture.height() + layout.strip_rows - 1) / layout.strip_rows;
+  std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(count));
+  std::atomic<int> next{0};
+  const auto work = [&] {
+    for (int i = next++; i < count; i = next++) {
+      strips[static_cast<size_t>(i)] = Strip(picture, layout, i * layout.strip_rows, target);
+    }
+  };
+  const unsigned helpers = std::min<unsigned>(std::max(std::thread::hardware_concurrency(), 1u),
+                                              static_cast<unsigned>(count)) - 1;
+  std::vector<std::future<void>> running;
+  for (unsigned i = 0; i < helpers; ++i) running.push_back(std::async(std::launch::async, work));
+  std::exception_ptr failure;
+  try {
+    work();
+  } catch (...) {
+    failure = std::current_exception();
+    next = count;  // no more strips
+  }
+  for (auto& helper : running) {
+    try {
+      helper.get();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+  return strips;
+}
+
+}  // namespace
+
+void WriteJpeg(const OutputPicture& picture, Quality quality, OutputFile& file) {
+  const Layout layout = LayoutFor(picture, quality);
+  WorkOut(picture);
+  const std::vector<std::vector<uint8_t>> strips = Strips(picture, layout, file.target);
+  if (strips.size() == 1) return WriteAll(file, strips[0].data(), strips[0].size());
+  const Scan first = FindScan(strips[0]);
+  const std::vector<uint8_t> header = Header(strips[0], first, picture.height(), layout.restart);
+  WriteAll(file, header.data(), header.size());
+  for (size_t i = 0; i < strips.size(); ++i) {
+    const Scan scan = i == 0 ? first : FindScan(strips[i]);
+    WriteAll(file, strips[i].data() + scan.data, scan.end - scan.data);
+    const uint8_t marker[] = {0xFF, static_cast<uint8_t>(i + 1 < strips.size() ? 0xD0 + i % 8
+                                                                               : 0xD9)};
+    WriteAll(file, marker, 2);
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,71 @@
+#include "platform/imageio/save.h"
+
+#include "platform/base/error.h"
+#include "platform/imageio/safe_write.h"
+
+namespace platform {
+
+namespace {
+
+const char* NameOf(OutputFormat format) {
+  return format == OutputFormat::kHeic ? "HEIC" : "AVIF";
+}
+
+bool HoldsMetadata(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kJpeg:
+    case OutputFormat::kPng:
+    case OutputFormat::kWebp:
+    case OutputFormat::kTiff:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Encode(OutputFormat format, const OutputPicture& picture, Quality quality,
+            OutputFile& file) {
+  switch (format) {
+    case OutputFormat::kPng:
+      return WritePng(picture, file);
+    case OutputFormat::kJpeg:
+      return WriteJpeg(picture, quality, file);
+    case OutputFormat::kWebp:
+      return WriteWebp(picture, quality, file);
+    case OutputFormat::kTiff:
+      return WriteWithToolkit(picture, "tiff", file);
+    case OutputFormat::kBmp:
+      return WriteWithToolkit(picture, "bmp", file);
+    case OutputFormat::kHeic:
+    case OutputFormat::kAvif:
+      return WriteHeif(picture, quality, format == OutputFormat::kAvif, file);
+  }
+}
+
+}  // namespace
+
+void CheckWritable(const std::string& path) {
+  const OutputFormat format = OutputFormatOf(path);
+  if (!CanWrite(format)) {
+    throw Error(ErrorNumber::kInvalidProcedureCall,
+                std::string("Invalid procedure call or argument: this machine's libheif has no ") +
+                    NameOf(format) + " encoder",
+                path);
+  }
+}
+
+void SavePicture(const OutputPicture& picture, const std::string& path,
+                 const SaveOptions& options) {
+  CheckWritable(path);
+  const OutputFormat format = OutputFormatOf(path);
+  OutputPicture written = picture;
+  written.alpha = picture.alpha && HoldsAlpha(format);
+  WriteReplacing(path, [&](OutputFile& file) {
+    Encode(format, written, options.quality, file);
+    if (HoldsMetadata(format)) {
+      options.metadata.WriteInto(file.temporary, written.width(), written.height(), path);
+    }
+  });
+}
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+// Writing a picture file: the format told by the name's extension, the file replaced
+// only once the new one is complete, the source's metadata carried over.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/imageio/encoders.h"
+#include "platform/imageio/metadata.h"
+#include "platform/imageio/output_format.h"
+#include "platform/imageio/output_rows.h"
+
+namespace platform {
+
+struct SaveOptions {
+  Quality quality;    // 1 to 100; none: the format's default
+  Metadata metadata;  // what to carry over; empty: none
+};
+
+// Writes `picture` to `path` in the format its extension names (raises 5 for one the
+// program does not write, and for HEIC or AVIF without an encoder). A format without
+// transparency gets the picture over black. Raises (75) naming `path` when it cannot be
+// written; the file that was at `path` is then untouched.
+void SavePicture(const OutputPicture& picture, const std::string& path,
+                 const SaveOptions& options);
+
+// Raises (5) naming `path` unless the program can write its format here: the check
+// made before anything is turned.
+void CheckWritable(const std::string& path);
+
+}  // namespace platform
