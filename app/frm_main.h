@@ -50,6 +50,10 @@ class frm_Main : public platform::Form {
   void ShowUnturned(const platform::Picture& picture);
   void TurnPicture(int value);
 
+  // Whether a handling (a turn, an opening) is under way: pDes is then not yet what it
+  // will show.
+  bool Handling() const { return handling_; }
+
   // How often a handling ran (tests and the renderer's checks).
   int Handlings() const { return handlings_; }
 

@@ -16,6 +16,7 @@
 #include "app/fit_view.h"
 #include "app/frm_main.h"
 #include "app/picture_opener.h"
+#include "app/picture_saver.h"
 #include "platform/base/trace.h"
 #include "platform/imageio/picture.h"
 #include "platform/ui/error_report.h"
@@ -56,5 +57,6 @@ int main(int argc, char** argv) {
   app::PictureOpener opener(form);  // Ctrl+O and drops
   QSettings settings("anyturn", "anyturn");
   app::FitView fit(form, settings);  // F and 1
+  app::PictureSaver saver(form, settings);  // Ctrl+S
   return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace platform {
@@ -110,6 +111,14 @@ const std::string& SrgbProfile() {
     if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size)) return std::string();
     std::string saved(size, '\0');
     if (!cmsSaveProfileToMem(profile.get(), saved.data(), &size)) return std::string();
+    // The header's creation date (bytes 24 to 35) is the moment of saving: fixed, so that
+    // the same picture always makes the same file. The profile's checksum (84 to 99) is
+    // left out, as the format allows, since it would cover the date.
+    constexpr unsigned char kDate[12] = {0x07, 0xD0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0};
+    if (saved.size() >= 100) {
+      std::copy(std::begin(kDate), std::end(kDate), saved.begin() + 24);
+      std::fill(saved.begin() + 84, saved.begin() + 100, '\0');
+    }
     return saved;
   }();
   return bytes;
