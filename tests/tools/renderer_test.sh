@@ -10,6 +10,9 @@ check() {  # check NAME CONDITION...
   if "$@"; then passed=$((passed + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
 }
 export QT_QPA_PLATFORM=offscreen
+# The toolkit warns on standard error without one; the batches' checks read it.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 "$render" "$picture" --angle 30 --out "$work/30.png" --trace "$work/trace" --state >"$work/state" 2>"$work/err"
 check "good run exits 0" test $? -eq 0
@@ -51,6 +54,71 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   setpriv --reuid=65534 --regid=65534 --clear-groups "$render" "$work/locked.jpg" 2>"$work/err"
   check "unreadable picture exits 1" test $? -eq 1
   check "unreadable picture says so" grep -q "cannot be read: $work/locked.jpg" "$work/err"
+fi
+
+# The format by the name's extension; an unknown one refused before anything is turned.
+for ext in jpg webp tif bmp; do
+  "$render" "$picture" --angle 30 --out "$work/30.$ext" 2>"$work/err"
+  check "--out .$ext exits 0" test $? -eq 0
+done
+check "a .jpg is a JPEG" test "$(head -c 3 "$work/30.jpg" | od -An -tx1 | tr -d ' ')" = ffd8ff
+check "a .webp is a WebP" test "$(head -c 12 "$work/30.webp" | tail -c 4)" = WEBP
+check "a .tif is a TIFF" test "$(head -c 2 "$work/30.tif")" = II
+"$render" "$picture" --angle 30 --out "$work/30.xyz" --trace "$work/xyz-trace" 2>"$work/err"
+check "unknown extension exits 2" test $? -eq 2
+check "unknown extension is named" grep -q "'xyz'" "$work/err"
+check "nothing turned for an unknown extension" test ! -e "$work/xyz-trace"
+check "nothing written for an unknown extension" test ! -e "$work/30.xyz"
+
+# Batches: on past a bad picture, exit 1 at the end; no progress when not on a terminal.
+mkdir "$work/in"
+cp "$picture" "$work/in/one.jpg"
+"$render" "$picture" --out "$work/in/two.png"
+printf 'not a picture' >"$work/in/broken.jpg"
+"$render" --angle 30 --out-dir "$work/batch" "$work/in/one.jpg" "$work/in/broken.jpg" \
+  "$work/in/two.png" 2>"$work/err"
+check "batch with a bad picture exits 1" test $? -eq 1
+check "batch writes the good pictures in their own types" \
+  test -s "$work/batch/one.jpg" -a -s "$work/batch/two.png"
+check "batch writes nothing for the bad one" test ! -e "$work/batch/broken.jpg"
+check "batch names the bad picture" grep -q "Invalid picture.*broken.jpg" "$work/err"
+check "batch reports only the failure off a terminal" test "$(wc -l <"$work/err")" -eq 1
+"$render" "$picture" --angle 30 --out "$work/single.jpg"
+check "batch output is the single run's" cmp -s "$work/batch/one.jpg" "$work/single.jpg"
+"$render" --angle 30 --format webp --outside crop --out-dir "$work/batch2" "$work/in/one.jpg" \
+  "$work/in/two.png" 2>"$work/err"
+check "good batch exits 0" test $? -eq 0
+check "good batch is silent off a terminal" test ! -s "$work/err"
+check "--format sets the type" test -s "$work/batch2/one.webp" -a -s "$work/batch2/two.webp"
+if command -v script >/dev/null; then
+  script -qec "'$render' --angle 5 --out-dir '$work/batch3' '$work/in/one.jpg' '$work/in/two.png'" \
+    /dev/null >"$work/tty" 2>&1
+  check "progress on a terminal" grep -q "2/2" "$work/tty"
+fi
+for bad in "--out-dir $work/b --out $work/x.png" "--format png" "--out-dir $work/b --format gif" \
+           "--outside grey" "--quality 0" "--quality 101"; do
+  # shellcheck disable=SC2086
+  "$render" "$picture" $bad >/dev/null 2>"$work/err"
+  check "bad saving argument '$bad' exits 2" test $? -eq 2
+done
+
+# A full disk and a folder that cannot be written: the old file stays, nothing is left.
+if [ "$(id -u)" = 0 ] && mkdir "$work/small" && mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
+  printf 'the old file' >"$work/small/kept.png"
+  "$render" "$picture" --angle 30 --out "$work/small/kept.png" 2>"$work/err"
+  check "full disk exits 1" test $? -eq 1
+  check "full disk is reported naming the file" grep -q "No space left.*kept.png" "$work/err"
+  check "full disk keeps the old file" test "$(cat "$work/small/kept.png")" = "the old file"
+  check "full disk leaves no temporary" test "$(ls -A "$work/small")" = kept.png
+  umount "$work/small"
+fi
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+  mkdir -p "$work/shut"; printf 'the old file' >"$work/shut/kept.png"; chmod 755 "$work/shut"
+  setpriv --reuid=65534 --regid=65534 --clear-groups "$render" "$picture" --angle 30 \
+    --out "$work/shut/kept.png" 2>"$work/err"
+  check "unwritable folder exits 1" test $? -eq 1
+  check "unwritable folder is reported" grep -q "cannot write the picture.*kept.png" "$work/err"
+  check "unwritable folder keeps the old file" test "$(cat "$work/shut/kept.png")" = "the old file"
 fi
 
 echo "$passed passed, $failures failed"
