@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   form.Show();
   app::PictureOpener opener(form);  // Ctrl+O and drops
   QSettings settings("anyturn", "anyturn");
-  app::FitView fit(form, settings);  // F and 1
+  app::FitView fit(form, settings);         // F and 1
   app::PictureSaver saver(form, settings);  // Ctrl+S
   return QApplication::exec();
 }

@@ -58,8 +58,7 @@ QComboBox* AddOutsideChoice(QFileDialog& dialog, Outside current) {
 
 }  // namespace
 
-PictureSaver::PictureSaver(frm_Main& form, QSettings& settings)
-    : form_(form), settings_(settings) {
+PictureSaver::PictureSaver(frm_Main& form, QSettings& settings) : form_(form), settings_(settings) {
   save_ = new QShortcut(QKeySequence::Save, form.widget());
   save_->setContext(Qt::WindowShortcut);
   QObject::connect(save_, &QShortcut::activated, this, [this] { ChooseAndSave(); });

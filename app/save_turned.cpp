@@ -78,9 +78,11 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
 std::string ProposedSaveName(const std::string& picture_path, int angle) {
   const size_t slash = picture_path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : picture_path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? picture_path : picture_path.substr(slash + 1);
+  const std::string name =
+      slash == std::string::npos ? picture_path : picture_path.substr(slash + 1);
   const std::string extension = platform::ExtensionOf(name);
-  const std::string stem = extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
+  const std::string stem =
+      extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
   const auto format = platform::OutputFormatForExtension(extension);
   const bool own = format && platform::CanWrite(*format);
   return folder + stem + "-turned-" + std::to_string(angle) + "." + (own ? extension : "png");

@@ -53,9 +53,9 @@ extern "C" heif_error WriteHeifBytes(heif_context*, const void* data, size_t siz
 std::unique_ptr<heif_image, ImageRelease> Image(const OutputPicture& picture,
                                                 const std::string& target) {
   heif_image* raw = nullptr;
-  Check(heif_image_create(picture.width(), picture.height(), heif_colorspace_RGB,
-                          picture.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                          &raw),
+  Check(heif_image_create(
+            picture.width(), picture.height(), heif_colorspace_RGB,
+            picture.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &raw),
         target);
   std::unique_ptr<heif_image, ImageRelease> image(raw);
   Check(heif_image_add_plane(raw, heif_channel_interleaved, picture.width(), picture.height(), 8),

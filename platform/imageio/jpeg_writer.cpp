@@ -55,9 +55,9 @@ extern "C" void OnWriteError(j_common_ptr info) {
 struct Layout {
   int quality;
   bool full_colour;
-  int mcu_rows;           // pixel rows of one row of MCUs
-  int strip_rows;         // a multiple of mcu_rows
-  unsigned restart = 0;   // MCUs between restart markers; 0: one strip, no markers
+  int mcu_rows;          // pixel rows of one row of MCUs
+  int strip_rows;        // a multiple of mcu_rows
+  unsigned restart = 0;  // MCUs between restart markers; 0: one strip, no markers
 };
 
 Layout LayoutFor(const OutputPicture& picture, Quality quality) {
@@ -138,10 +138,10 @@ std::vector<uint8_t> Strip(const OutputPicture& picture, const Layout& layout, i
   std::vector<uint8_t> out(bytes, bytes + (done ? size : 0));
   std::free(bytes);
   if (!done) {
-    throw Error(ErrorNumber::kFileAccess,
-                "Path/File access error: cannot write the picture (" +
-                    std::string(errors.message) + ")",
-                target);
+    throw Error(
+        ErrorNumber::kFileAccess,
+        "Path/File access error: cannot write the picture (" + std::string(errors.message) + ")",
+        target);
   }
   return out;
 }
@@ -174,7 +174,11 @@ std::vector<uint8_t> Header(const std::vector<uint8_t>& first, const Scan& scan,
     }
     at += 2 + static_cast<size_t>(header[at + 2] << 8 | header[at + 3]);
   }
-  const uint8_t dri[] = {0xFF, 0xDD, 0x00, 0x04, static_cast<uint8_t>(restart >> 8),
+  const uint8_t dri[] = {0xFF,
+                         0xDD,
+                         0x00,
+                         0x04,
+                         static_cast<uint8_t>(restart >> 8),
                          static_cast<uint8_t>(restart & 0xFF)};
   header.insert(header.end(), std::begin(dri), std::end(dri));
   header.insert(header.end(), first.begin() + static_cast<ptrdiff_t>(scan.header),
@@ -194,7 +198,8 @@ std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Lay
     }
   };
   const unsigned helpers = std::min<unsigned>(std::max(std::thread::hardware_concurrency(), 1u),
-                                              static_cast<unsigned>(count)) - 1;
+                                              static_cast<unsigned>(count)) -
+                           1;
   std::vector<std::future<void>> running;
   for (unsigned i = 0; i < helpers; ++i) running.push_back(std::async(std::launch::async, work));
   std::exception_ptr failure;
@@ -228,8 +233,8 @@ void WriteJpeg(const OutputPicture& picture, Quality quality, OutputFile& file) 
   for (size_t i = 0; i < strips.size(); ++i) {
     const Scan scan = i == 0 ? first : FindScan(strips[i]);
     WriteAll(file, strips[i].data() + scan.data, scan.end - scan.data);
-    const uint8_t marker[] = {0xFF, static_cast<uint8_t>(i + 1 < strips.size() ? 0xD0 + i % 8
-                                                                               : 0xD9)};
+    const uint8_t marker[] = {0xFF,
+                              static_cast<uint8_t>(i + 1 < strips.size() ? 0xD0 + i % 8 : 0xD9)};
     WriteAll(file, marker, 2);
   }
 }

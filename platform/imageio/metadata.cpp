@@ -26,12 +26,21 @@ void StartExiv2() {
 // Tags that describe how the source file stored its pixels, not the picture: carried
 // into another file they would describe pixels that are not there.
 constexpr const char* kStorageTags[] = {
-    "Exif.Image.ImageWidth",      "Exif.Image.ImageLength",    "Exif.Image.BitsPerSample",
-    "Exif.Image.Compression",     "Exif.Image.PhotometricInterpretation",
-    "Exif.Image.StripOffsets",    "Exif.Image.SamplesPerPixel", "Exif.Image.RowsPerStrip",
-    "Exif.Image.StripByteCounts", "Exif.Image.PlanarConfiguration",
-    "Exif.Image.TileWidth",       "Exif.Image.TileLength",     "Exif.Image.TileOffsets",
-    "Exif.Image.TileByteCounts",  "Exif.Image.InterColorProfile",
+    "Exif.Image.ImageWidth",
+    "Exif.Image.ImageLength",
+    "Exif.Image.BitsPerSample",
+    "Exif.Image.Compression",
+    "Exif.Image.PhotometricInterpretation",
+    "Exif.Image.StripOffsets",
+    "Exif.Image.SamplesPerPixel",
+    "Exif.Image.RowsPerStrip",
+    "Exif.Image.StripByteCounts",
+    "Exif.Image.PlanarConfiguration",
+    "Exif.Image.TileWidth",
+    "Exif.Image.TileLength",
+    "Exif.Image.TileOffsets",
+    "Exif.Image.TileByteCounts",
+    "Exif.Image.InterColorProfile",
 };
 
 void Erase(Exiv2::ExifData& exif, const char* key) {

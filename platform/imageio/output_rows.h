@@ -24,7 +24,6 @@ enum class Samples {
 
 int BytesPerSample(Samples samples);
 
-
 struct OutputPicture {
   const Bitmap* pixels = nullptr;  // premultiplied, as the program keeps them
   PixelRect area{};                // what is written

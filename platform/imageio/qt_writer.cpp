@@ -1,6 +1,6 @@
 // TIFF and BMP through the toolkit's writers.
-#include <QColorSpace>
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImage>
 #include <QImageWriter>
 #include <cstring>

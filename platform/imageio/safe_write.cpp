@@ -99,7 +99,7 @@ void WriteAll(OutputFile& file, const void* data, size_t size) {
 }
 
 void WriteReplacing(const std::string& path, const std::function<void(OutputFile&)>& write) {
-  struct stat existing{};
+  struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) RaiseWriteError(path, EISDIR);
   const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();

@@ -23,8 +23,7 @@ bool HoldsMetadata(OutputFormat format) {
   }
 }
 
-void Encode(OutputFormat format, const OutputPicture& picture, Quality quality,
-            OutputFile& file) {
+void Encode(OutputFormat format, const OutputPicture& picture, Quality quality, OutputFile& file) {
   switch (format) {
     case OutputFormat::kPng:
       return WritePng(picture, file);

@@ -21,8 +21,7 @@ struct SaveOptions {
 // program does not write, and for HEIC or AVIF without an encoder). A format without
 // transparency gets the picture over black. Raises (75) naming `path` when it cannot be
 // written; the file that was at `path` is then untouched.
-void SavePicture(const OutputPicture& picture, const std::string& path,
-                 const SaveOptions& options);
+void SavePicture(const OutputPicture& picture, const std::string& path, const SaveOptions& options);
 
 // Raises (5) naming `path` unless the program can write its format here: the check
 // made before anything is turned.

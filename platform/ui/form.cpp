@@ -3,8 +3,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/ui/controls.h"
 #include "platform/base/error.h"
+#include "platform/ui/controls.h"
 #include "platform/ui/picture_box.h"
 
 namespace platform {

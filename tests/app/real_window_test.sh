@@ -154,6 +154,23 @@ press f
 compare_room_with_renderer "F" --angle "$dragged" --fit
 press 1
 compare_room_with_renderer "1" --angle "$dragged"
+# Ctrl+S: a path typed over the proposed name writes the turned picture, the renderer's.
+save_in_dialog() {  # PATH
+  xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+s
+  local dialog
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name 'Save the turned picture' | head -1)
+  sleep 0.5
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+  for _ in $(seq 50); do [ -s "$1" ] && break; sleep 0.1; done
+  [ -n "$dialog" ]
+}
+check "Ctrl+S shows the dialog" save_in_dialog "$work/saved.jpg"
+"$render" "$picture" --angle "$dragged" --out "$work/expected.jpg"
+check "Ctrl+S writes the renderer's file" cmp -s "$work/saved.jpg" "$work/expected.jpg"
+check "Ctrl+S leaves the window running" kill -0 "$app"
 press f
 kill "$app"; wait "$app" 2>/dev/null
 check "the fit view is remembered" grep -q "fit=true" "$work/config/anyturn/anyturn.conf"

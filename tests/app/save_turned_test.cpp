@@ -34,14 +34,14 @@ Bitmap Saved(app::frm_Main& form, Outside outside, const char* extension = "png"
 }
 
 TEST(SaveTurned, BlackWritesWhatTheWindowHolds) {
-  const auto form = Turned(
-      testing_support::WritePicture(testing_support::Photo(90, 60), "photo.png"), 25);
+  const auto form =
+      Turned(testing_support::WritePicture(testing_support::Photo(90, 60), "photo.png"), 25);
   EXPECT_EQ(FirstDifference(Saved(*form, Outside::kBlack), form->pDes.Pixels()), "");
 }
 
 TEST(SaveTurned, TransparentClearsTheOutsideAndKeepsTheOutlinesCoverage) {
-  const auto form = Turned(
-      testing_support::WritePicture(testing_support::Photo(90, 60), "photo.png"), 25);
+  const auto form =
+      Turned(testing_support::WritePicture(testing_support::Photo(90, 60), "photo.png"), 25);
   const Bitmap clear = Saved(*form, Outside::kTransparent);
   const Bitmap& shown = form->pDes.Pixels();
   ASSERT_EQ(clear.width(), shown.width());
@@ -67,8 +67,7 @@ TEST(SaveTurned, TransparentClearsTheOutsideAndKeepsTheOutlinesCoverage) {
 
 double K(double w, double h, double degrees) {
   const double a = degrees * std::numbers::pi / 180.0;
-  return std::min(w / (w * std::cos(a) + h * std::sin(a)),
-                  h / (w * std::sin(a) + h * std::cos(a)));
+  return std::min(w / (w * std::cos(a) + h * std::sin(a)), h / (w * std::sin(a) + h * std::cos(a)));
 }
 
 TEST(SaveTurned, TheCropIsTheFormulasRectangleCutFromTheTurnedPicturesMiddle) {
@@ -77,9 +76,8 @@ TEST(SaveTurned, TheCropIsTheFormulasRectangleCutFromTheTurnedPicturesMiddle) {
   const struct {
     int value;
     double w, h, tilt;  // the turned picture's upright shape and its tilt
-  } cases[] = {{7, 160, 100, 7},   {30, 160, 100, 30}, {45, 160, 100, 45},
-               {80, 100, 160, 10}, {90, 100, 160, 0},  {200, 160, 100, 20},
-               {353, 160, 100, 7}, {180, 160, 100, 0}};
+  } cases[] = {{7, 160, 100, 7},  {30, 160, 100, 30},  {45, 160, 100, 45}, {80, 100, 160, 10},
+               {90, 100, 160, 0}, {200, 160, 100, 20}, {353, 160, 100, 7}, {180, 160, 100, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     const auto form = Turned(photo, c.value);
@@ -105,8 +103,8 @@ TEST(SaveTurned, TheCropIsTheFormulasRectangleCutFromTheTurnedPicturesMiddle) {
 }
 
 TEST(SaveTurned, LeavesTheWindowAsItWas) {
-  const auto form = Turned(
-      testing_support::WritePicture(testing_support::Photo(80, 50), "photo.png"), 33);
+  const auto form =
+      Turned(testing_support::WritePicture(testing_support::Photo(80, 50), "photo.png"), 33);
   const Bitmap before = form->pDes.Pixels();
   const int32_t sizes[] = {form->pTM.WidthPixels(), form->pTM.HeightPixels(),
                            form->p180.WidthPixels(), form->p180.HeightPixels()};
@@ -141,10 +139,9 @@ TEST(PictureSaver, WritesTheRenderersFileAndRemembersTheOutside) {
     ASSERT_TRUE(saver.Save(folder + "/window-" + name + ".png", outside));
     EXPECT_EQ(saver.RememberedOutside(), outside);
     QProcess render;
-    render.start(ANYTURN_RENDER,
-                 {QString::fromStdString(photo), "--angle", "21", "--outside",
-                  QString::fromStdString(name), "--out",
-                  QString::fromStdString(folder + "/render-" + name + ".png")});
+    render.start(ANYTURN_RENDER, {QString::fromStdString(photo), "--angle", "21", "--outside",
+                                  QString::fromStdString(name), "--out",
+                                  QString::fromStdString(folder + "/render-" + name + ".png")});
     ASSERT_TRUE(render.waitForFinished(60000));
     ASSERT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
     EXPECT_EQ(Contents(folder + "/window-" + name + ".png"),
@@ -154,8 +151,8 @@ TEST(PictureSaver, WritesTheRenderersFileAndRemembersTheOutside) {
 }
 
 TEST(PictureSaver, AFailedSaveIsReportedAndTheWindowGoesOn) {
-  const auto form = Turned(
-      testing_support::WritePicture(testing_support::Photo(40, 30), "photo.png"), 10);
+  const auto form =
+      Turned(testing_support::WritePicture(testing_support::Photo(40, 30), "photo.png"), 10);
   QSettings settings(QString::fromStdString(testing_support::TempDir() + "/s.ini"),
                      QSettings::IniFormat);
   app::PictureSaver saver(*form, settings);

@@ -1,5 +1,5 @@
-// Writes the fuzzer's seed corpus: small pictures of every format the program reads,
-// each followed by the two bytes that pick the angles.
+// Writes the fuzzer's seed corpus: small pictures of every format the program reads and
+// writes, each followed by the two bytes that pick the angles.
 //
 //   anyturn_make_corpus FOLDER
 #include <libheif/heif.h>
@@ -8,10 +8,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <cstdio>
 #include <cstring>
+#include <exiv2/exiv2.hpp>
+
+#include "platform/imageio/save.h"
 
 namespace {
 
@@ -84,6 +88,43 @@ QByteArray WithOrientation(const QByteArray& jpeg, char orientation) {
   return jpeg.left(2) + QByteArray(block, sizeof block) + jpeg.mid(2);
 }
 
+// What the program itself writes, from a JPEG carrying a camera's metadata: a JPEG of
+// strips joined by restart markers, PNG, WebP and TIFF, each with that metadata.
+QByteArray Ours(const QDir& folder, const QString& name) {
+  const QString camera = folder.filePath("camera.source.jpg");
+  QFile source(camera);
+  if (!source.open(QIODevice::WriteOnly)) return {};
+  source.write(Encode(Picture(9, 7, QImage::Format_RGB32), "JPEG"));
+  source.close();
+  const auto image = Exiv2::ImageFactory::open(camera.toStdString());
+  image->readMetadata();
+  Exiv2::ExifData exif;
+  exif["Exif.Image.Make"] = "TestCam";
+  exif["Exif.Image.Orientation"] = static_cast<uint16_t>(8);
+  exif["Exif.GPSInfo.GPSLatitude"] = "48/1 51/1 0/1";
+  Exiv2::XmpData xmp;
+  xmp["Xmp.dc.title"] = "lang=x-default Harbour";
+  Exiv2::IptcData iptc;
+  iptc["Iptc.Application2.Keywords"] = "sea";
+  image->setExifData(exif);
+  image->setXmpData(xmp);
+  image->setIptcData(iptc);
+  image->writeMetadata();
+  platform::SaveOptions options;
+  options.metadata = platform::Metadata::ReadFrom(camera.toStdString());
+  // Tall enough for more than one strip of the JPEG writer.
+  const platform::Bitmap pixels(12, 300, 0xFF336699u);
+  const QString path = folder.filePath(name + ".written");
+  platform::SavePicture({&pixels, {0, 0, 12, 300}, false},
+                        (path + "." + QFileInfo(name).suffix()).toStdString(), options);
+  QFile written(path + "." + QFileInfo(name).suffix());
+  if (!written.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = written.readAll();
+  written.remove();
+  QFile::remove(camera);
+  return bytes;
+}
+
 QImage Tagged(QImage image, QColorSpace::NamedColorSpace space) {
   image.setColorSpace(QColorSpace(space));
   return image;
@@ -131,6 +172,10 @@ int main(int argc, char** argv) {
       {"p3.png",
        Encode(Tagged(Picture(6, 6, QImage::Format_ARGB32), QColorSpace::DisplayP3), "PNG")},
       {"cut.jpg", Encode(Picture(32, 32, QImage::Format_RGB32), "JPEG").left(300)},
+      {"ours.jpg", Ours(folder, "ours.jpg")},
+      {"ours.png", Ours(folder, "ours.png")},
+      {"ours.webp", Ours(folder, "ours.webp")},
+      {"ours.tif", Ours(folder, "ours.tif")},
   };
   for (const auto& seed : seeds) {
     if (seed.bytes.isEmpty() || !Write(folder, seed.name, seed.bytes)) {

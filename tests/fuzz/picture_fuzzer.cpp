@@ -1,7 +1,9 @@
 // The picture fuzzer: the input's bytes, less the last two, are the picture in the
 // program's folder; the last two pick angles. The window's start-up runs on it, then the
-// bar turns it to three angles. Anything but a clean report or a correct turn (a crash,
-// a sanitizer finding, a hang, a label that does not match the bar) is a finding.
+// bar turns it to three angles, then the turned picture is saved with the input's own
+// metadata, in a format and with an outside the last two bytes pick. Anything but a
+// clean report or a correct turn (a crash, a sanitizer finding, a hang, a label that
+// does not match the bar) is a finding.
 //
 //   scripts/fuzz.sh [SECONDS]
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "app/frm_main.h"
+#include "app/save_turned.h"
 #include "platform/ui/error_report.h"
 
 namespace {
@@ -66,6 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::fprintf(stderr, "the label reads %s, the bar %d\n", form->lblAngle.Caption().c_str(),
                    form->hsTurn.Value());
       __builtin_trap();
+    }
+  }
+  if (!refused && !large && !form->pDes.Pixels().empty()) {
+    const char* extensions[] = {"png", "jpg", "webp", "tif"};
+    const app::Outside outsides[] = {app::Outside::kBlack, app::Outside::kTransparent,
+                                     app::Outside::kCrop};
+    const std::string out = PicturePath() + ".turned." + extensions[data[size - 1] % 4];
+    try {
+      app::SaveTurned(*form, out, {outsides[data[size - 2] % 3], std::nullopt, false});
+    } catch (const std::exception&) {
+      // Reported as an error, which is what a picture whose metadata cannot be kept gets.
     }
   }
   form.reset();

@@ -72,8 +72,8 @@ TEST(Save, EachFormatIsReadBackAsWritten) {
   const std::string reference = testing_support::TempDir() + "/reference.jpg";
   QImageWriter writer(QString::fromStdString(reference), "JPEG");
   writer.setQuality(92);
-  ASSERT_TRUE(writer.write(QImage(QString::fromStdString(
-      testing_support::WritePicture(photo, "reference.png")))));
+  ASSERT_TRUE(writer.write(
+      QImage(QString::fromStdString(testing_support::WritePicture(photo, "reference.png")))));
   const Differences qt = Compare(platform::LoadPicture(reference).pixels(), photo);
   const struct {
     const char* extension;
@@ -276,8 +276,8 @@ TEST(Metadata, DamagedOrMissingMetadataIsNone) {
   // A JPEG whose EXIF block is noise, a picture without any, a file that is no picture.
   std::string damaged = Contents(testing_support::WritePicture(photo, "plain.jpg"));
   const std::string noise = "Exif\0\0MM\0*\xFF\xFF\xFF\xF0garbage";
-  const std::string app1 = std::string("\xFF\xE1") + static_cast<char>(0) +
-                           static_cast<char>(noise.size() + 2) + noise;
+  const std::string app1 =
+      std::string("\xFF\xE1") + static_cast<char>(0) + static_cast<char>(noise.size() + 2) + noise;
   damaged.insert(2, app1);
   const std::string folder = testing_support::TempDir();
   std::ofstream(folder + "/damaged.jpg", std::ios::binary) << damaged;

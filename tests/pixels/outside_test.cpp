@@ -16,8 +16,7 @@ using platform::PixelSize;
 // The crop's formula written out for one case: W x H turned by `tilt` degrees (0 to 45).
 double K(double w, double h, double tilt) {
   const double a = tilt * std::numbers::pi / 180.0;
-  return std::min(w / (w * std::cos(a) + h * std::sin(a)),
-                  h / (w * std::sin(a) + h * std::cos(a)));
+  return std::min(w / (w * std::cos(a) + h * std::sin(a)), h / (w * std::sin(a) + h * std::cos(a)));
 }
 
 TEST(StraightenCropSize, IsTheLargestRectangleOfTheTurnedPicturesOwnShape) {
@@ -27,9 +26,9 @@ TEST(StraightenCropSize, IsTheLargestRectangleOfTheTurnedPicturesOwnShape) {
   };
   // A 600 x 400 picture: past 45 degrees it stands on its side (400 x 600).
   const Case cases[] = {
-      {10, 600, 400, 10},  {30, 600, 400, 30},  {45, 600, 400, 45},  {46, 400, 600, 44},
-      {60, 400, 600, 30},  {89, 400, 600, 1},   {91, 400, 600, 1},   {135, 400, 600, 45},
-      {150, 600, 400, 30}, {200, 600, 400, 20}, {300, 400, 600, 30}, {359, 600, 400, 1},
+      {10, 600, 400, 10},  {30, 600, 400, 30},     {45, 600, 400, 45},  {46, 400, 600, 44},
+      {60, 400, 600, 30},  {89, 400, 600, 1},      {91, 400, 600, 1},   {135, 400, 600, 45},
+      {150, 600, 400, 30}, {200, 600, 400, 20},    {300, 400, 600, 30}, {359, 600, 400, 1},
       {-30, 600, 400, 30}, {30.5, 600, 400, 30.5},
   };
   for (const Case& c : cases) {
@@ -44,8 +43,8 @@ TEST(StraightenCropSize, AtRightAnglesIsTheWholeTurnedPicture) {
   const struct {
     double degrees;
     PixelSize size;
-  } cases[] = {{0, {640, 480}}, {90, {480, 640}}, {180, {640, 480}}, {270, {480, 640}},
-               {360, {640, 480}}};
+  } cases[] = {
+      {0, {640, 480}}, {90, {480, 640}}, {180, {640, 480}}, {270, {480, 640}}, {360, {640, 480}}};
   for (const auto& c : cases) {
     EXPECT_EQ(platform::StraightenCropSize(640, 480, c.degrees), c.size) << c.degrees;
   }
@@ -102,10 +101,10 @@ TEST(WithCoverageAsAlpha, GivesEachPixelItsCoverageAndStaysPremultiplied) {
     testing_support::Put(coverage, x, 0, covered[x]);
   }
   const Bitmap out = platform::WithCoverageAsAlpha(turned, coverage);
-  EXPECT_EQ(out.at(0, 0), 0xFFC08040u);  // inside: as it was
-  EXPECT_EQ(out.at(1, 0), 0x80604020u);  // half covered: colour x 1/2 already
-  EXPECT_EQ(out.at(2, 0), 0x00000000u);  // outside: transparent
-  EXPECT_EQ(out.at(3, 0), 0x40404040u);  // rounding above the coverage is clamped
+  EXPECT_EQ(out.at(0, 0), 0xFFC08040u);     // inside: as it was
+  EXPECT_EQ(out.at(1, 0), 0x80604020u);     // half covered: colour x 1/2 already
+  EXPECT_EQ(out.at(2, 0), 0x00000000u);     // outside: transparent
+  EXPECT_EQ(out.at(3, 0), 0x40404040u);     // rounding above the coverage is clamped
   EXPECT_EQ(turned.at(1, 0), 0xFF604020u);  // the turned picture itself is untouched
 }
 
