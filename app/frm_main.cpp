@@ -111,6 +111,7 @@ void frm_Main::ShowOpened(const std::string& path) {
   picture_path_ = path;
   pSrc.Cls();  // the new picture over pSrc's own colour, as at start-up, not over the old one
   pSrc.SetPicture(picture);
+  if (on_picture_loaded) on_picture_loaded();
   if (Turned()) {
     pending_turn_ = true;  // turned by the bar's value, as a move of the bar turns it
     return;

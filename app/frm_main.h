@@ -2,6 +2,7 @@
 // surfaces and shows the picture unturned; the scroll bar's handlers turn it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -53,6 +54,10 @@ class frm_Main : public platform::Form {
   // Whether a handling (a turn, an opening) is under way: pDes is then not yet what it
   // will show.
   bool Handling() const { return handling_; }
+
+  // Called once a picture opened while running is in pSrc, before it is shown (for what
+  // is worked out once per picture).
+  std::function<void()> on_picture_loaded;
 
   // How often a handling ran (tests and the renderer's checks).
   int Handlings() const { return handlings_; }

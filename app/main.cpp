@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/fit_view.h"
 #include "app/frm_main.h"
+#include "app/level_key.h"
 #include "app/picture_opener.h"
 #include "app/picture_saver.h"
 #include "platform/base/trace.h"
@@ -58,5 +59,6 @@ int main(int argc, char** argv) {
   QSettings settings("anyturn", "anyturn");
   app::FitView fit(form, settings);         // F and 1
   app::PictureSaver saver(form, settings);  // Ctrl+S
+  app::LevelKey level(form);                // L
   return QApplication::exec();
 }

@@ -32,6 +32,7 @@
 #include "app/command_line.h"
 #include "app/fit_view.h"
 #include "app/frm_main.h"
+#include "app/level_key.h"
 #include "app/save_turned.h"
 #include "platform/base/error.h"
 #include "platform/base/trace.h"
@@ -53,11 +54,16 @@ struct Options {
   std::optional<std::string> trace;
   bool state = false;
   bool fit = false;
+  bool level = false;
 };
 
 constexpr const char* kProgram = "anyturn-render";
 
+// "level" stands for the level suggestion's value.
+constexpr int kLevelAngle = -1;
+
 int ParseAngle(const QCommandLineParser& parser, const QString& text) {
+  if (text == "level") return kLevelAngle;
   bool ok = false;
   const int value = text.toInt(&ok);
   if (!ok || value < 0 || value > 360 || text.trimmed() != text || text.startsWith('+')) {
@@ -82,7 +88,13 @@ Options Parse(int argc, char** argv) {
       "in turn as the keyboard would, and writes what the window holds.");
   parser.addPositionalArgument("PICTURE", "The picture to turn.");
   const QCommandLineOption angle(
-      "angle", "Moves the bar to A, a whole number of degrees from 0 to 360 (repeatable).", "A");
+      "angle",
+      "Moves the bar to A, a whole number of degrees from 0 to 360, or to the value that "
+      "levels the picture's dominant lines for 'level' (0 when none dominates); repeatable.",
+      "A");
+  const QCommandLineOption level("level",
+                                 "Prints the level suggestion as one JSON line: "
+                                 "{\"level\": A or null, \"tilt\": T, \"confidence\": C}.");
   const QCommandLineOption out(
       "out",
       "Writes the turned picture (pDes) in the format FILE's extension names: png, jpg, webp, "
@@ -109,7 +121,7 @@ Options Parse(int argc, char** argv) {
   const QCommandLineOption state("state", "Prints the final state as one JSON object.");
   const QCommandLineOption fit("fit", "Shows the window in the fit view (F) for --window.");
   for (const auto& option :
-       {angle, out, window, trace, state, fit, out_dir, format, outside, quality, strip}) {
+       {angle, out, window, trace, state, fit, out_dir, format, outside, quality, strip, level}) {
     parser.addOption(option);
   }
   app::ParseCommandLine(parser, kProgram, argc, argv);
@@ -146,6 +158,8 @@ Options Parse(int argc, char** argv) {
     options.save.quality = value;
   }
   options.save.strip = parser.isSet(strip);
+  options.level = parser.isSet(level);
+  if (options.level && options.out_dir) app::UsageError(parser, kProgram, "--level and --out-dir");
   for (const QString& value : parser.values(angle)) {
     options.angles.push_back(ParseAngle(parser, value));
   }
@@ -201,11 +215,20 @@ void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& c
 // Moves the bar as a key press would: Change follows every press, even one that leaves
 // the bar where it was.
 void MoveBar(app::frm_Main& form, int angle) {
+  if (angle == kLevelAngle) angle = app::LevelOf(form).level.value_or(0);
   if (form.hsTurn.Value() == angle) {
     form.hsTurn.on_change();
   } else {
     form.hsTurn.SetValue(angle);
   }
+}
+
+std::string LevelJson(const platform::LevelSuggestion& suggestion) {
+  char text[128];
+  const std::string level = suggestion.level ? std::to_string(*suggestion.level) : "null";
+  std::snprintf(text, sizeof text, "{\"level\": %s, \"tilt\": %.2f, \"confidence\": %.2f}",
+                level.c_str(), suggestion.tilt, suggestion.confidence);
+  return text;
 }
 
 // DIR/NAME.EXT for `picture`: its own type when the program writes it, else `format`
@@ -312,5 +335,6 @@ int main(int argc, char** argv) {
     }
   });
   if (options.state) std::printf("%s\n", StateJson(form).c_str());
+  if (options.level) std::printf("%s\n", LevelJson(app::LevelOf(form)).c_str());
   return 0;
 }

@@ -1,0 +1,63 @@
+#include "app/level_key.h"
+
+#include <QKeySequence>
+#include <QToolTip>
+#include <QWidget>
+
+#include "app/frm_main.h"
+
+namespace app {
+
+platform::LevelSuggestion LevelOf(const frm_Main& form) {
+  const platform::Picture& picture = form.pSrc.Picture();
+  if (picture.empty()) return {};
+  return platform::SuggestLevel(picture.pixels().Read());
+}
+
+LevelKey::LevelKey(frm_Main& form) : form_(form) {
+  key_ = new QShortcut(QKeySequence(Qt::Key_L), form.widget());
+  key_->setContext(Qt::WindowShortcut);
+  QObject::connect(key_, &QShortcut::activated, this, [this] { Level(); });
+  form.on_picture_loaded = [this] { Start(); };
+  Start();
+}
+
+LevelKey::~LevelKey() {
+  form_.on_picture_loaded = nullptr;
+  delete key_;
+  if (suggestion_.valid()) suggestion_.wait();  // it reads the picture
+}
+
+void LevelKey::Start() {
+  const platform::Picture& picture = form_.pSrc.Picture();
+  if (picture.empty()) {
+    suggestion_ = std::async(std::launch::deferred, [] { return platform::LevelSuggestion{}; });
+    return;
+  }
+  // A loaded picture's pixels never change; the thread keeps them alive while it reads.
+  suggestion_ = std::async(std::launch::async, [picture] {
+                  return platform::SuggestLevel(picture.pixels().Read());
+                }).share();
+}
+
+const platform::LevelSuggestion& LevelKey::Suggestion() {
+  return suggestion_.get();
+}
+
+void LevelKey::Level() {
+  const platform::LevelSuggestion& suggestion = Suggestion();
+  if (!suggestion.level) {
+    const QWidget* bar = form_.widget();
+    const QPoint at(form_.hsTurn.LeftPixels(), form_.hsTurn.TopPixels());
+    QToolTip::showText(bar->mapToGlobal(at), kNoLevelTip, form_.widget());
+    return;
+  }
+  // Through the bar's usual change, even when it already stands there, as a key would.
+  if (form_.hsTurn.Value() == *suggestion.level) {
+    form_.hsTurn.on_change();
+  } else {
+    form_.hsTurn.SetValue(*suggestion.level);
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,47 @@
+// The L key: the bar moves to the value that levels the picture's dominant lines, through
+// its usual change. The suggestion is worked out once per picture, on a thread of its
+// own as soon as the picture is shown, so that neither the first frame nor the key waits.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QShortcut>
+#include <future>
+#include <memory>
+
+#include "platform/pixels/level.h"
+
+namespace app {
+
+class frm_Main;
+
+// The suggestion for the picture `form` shows (worked out here and now).
+platform::LevelSuggestion LevelOf(const frm_Main& form);
+
+class LevelKey : public QObject {
+ public:
+  // Starts working out the suggestion for `form`'s picture, and again for each picture
+  // opened; watches the window for L from now on.
+  explicit LevelKey(frm_Main& form);
+  ~LevelKey() override;
+  LevelKey(const LevelKey&) = delete;
+  LevelKey& operator=(const LevelKey&) = delete;
+
+  // L: the bar to the suggested value, or, without one, a tooltip by the bar.
+  void Level();
+
+  // The suggestion for the current picture (waits for it if still being worked out).
+  const platform::LevelSuggestion& Suggestion();
+
+ private:
+  void Start();
+
+  frm_Main& form_;
+  std::shared_future<platform::LevelSuggestion> suggestion_;
+  QPointer<QShortcut> key_;  // the window's: gone with it, or with this if this goes first
+};
+
+// The tooltip's text when no line dominates.
+inline constexpr const char* kNoLevelTip = "No dominant straight line found to level by";
+
+}  // namespace app
