@@ -171,6 +171,18 @@ check "Ctrl+S shows the dialog" save_in_dialog "$work/saved.jpg"
 "$render" "$picture" --angle "$dragged" --out "$work/expected.jpg"
 check "Ctrl+S writes the renderer's file" cmp -s "$work/saved.jpg" "$work/expected.jpg"
 check "Ctrl+S leaves the window running" kill -0 "$app"
+# L: the bar to the value that levels the picture's lines, as the renderer finds it.
+convert -size 1000x800 xc:white -fill navy -draw "rectangle 100,100 900,160" \
+  -draw "rectangle 100,300 900,360" -draw "rectangle 100,500 900,560" \
+  -draw "rectangle 450,100 510,700" -background white -rotate 4 +repage \
+  -gravity center -crop 800x600+0+0 +repage "$work/tilted.png"
+open_in_dialog "$work/tilted.png"; settle
+picture=$work/tilted.png
+"$render" "$picture" --level >"$work/level"
+suggested=$(grep -o '"level": [0-9]*' "$work/level" | grep -o '[0-9]*$')
+press l
+check "L turns to the suggestion (${suggested:-none})" test -n "$suggested" -a "$(last_angle)" = "${suggested:-x}"
+compare_with_renderer "L" --angle level
 press f
 kill "$app"; wait "$app" 2>/dev/null
 check "the fit view is remembered" grep -q "fit=true" "$work/config/anyturn/anyturn.conf"

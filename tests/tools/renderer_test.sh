@@ -121,5 +121,20 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   check "unwritable folder keeps the old file" test "$(cat "$work/shut/kept.png")" = "the old file"
 fi
 
+# The level suggestion: one JSON line, and --angle level turns by it (0 without one).
+"$render" "$picture" --level >"$work/level" 2>"$work/err"
+check "--level exits 0" test $? -eq 0
+check "--level prints one JSON line" grep -Eq '^\{"level": ([0-9]+|null), "tilt": -?[0-9]+\.[0-9]+, "confidence": [01]\.[0-9]+\}$' "$work/level"
+suggested=$(grep -o '"level": [0-9a-z]*' "$work/level" | grep -o '[0-9a-z]*$')
+[ "$suggested" = null ] && suggested=0
+"$render" "$picture" --angle level --state >"$work/state-level"
+check "--angle level turns by the suggestion" grep -q "\"label\":\"$suggested\"" "$work/state-level"
+convert -size 300x200 xc:gray50 "$work/flat.png"
+"$render" "$work/flat.png" --level --angle level --state >"$work/flat-level"
+check "no line: level null" grep -q '"level": null' "$work/flat-level"
+check "no line: --angle level turns by 0" grep -q '"label":"0"' "$work/flat-level"
+"$render" "$picture" --level --out-dir "$work/b" >/dev/null 2>&1
+check "--level with --out-dir exits 2" test $? -eq 2
+
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

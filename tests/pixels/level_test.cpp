@@ -1,0 +1,97 @@
+// The level suggestion on pictures drawn here, whose lines' tilt is exact.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "platform/pixels/level.h"
+#include "tests/support/pixels_support.h"
+
+namespace {
+
+using platform::Bitmap;
+
+// Dark bars on light, `period` pixels apart, their lines turned clockwise by `degrees`
+// (and, with `grid`, crossed by bars at right angles to them), antialiased by 4 x 4
+// samples a pixel.
+Bitmap Bars(int32_t width, int32_t height, double degrees, double period, bool grid) {
+  const double a = degrees * std::numbers::pi / 180.0;
+  const double s = std::sin(a), c = std::cos(a);
+  Bitmap bars(width, height, 0);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      int dark = 0;
+      for (int sy = 0; sy < 4; ++sy) {
+        for (int sx = 0; sx < 4; ++sx) {
+          const double px = x + (sx + 0.5) / 4, py = y + (sy + 0.5) / 4;
+          const double across = py * c - px * s, along = px * c + py * s;
+          const bool bar = std::fmod(std::abs(across), period) < period / 3;
+          const bool post = grid && std::fmod(std::abs(along), period * 1.7) < period / 3;
+          dark += bar || post;
+        }
+      }
+      const auto v = static_cast<uint32_t>(230 - dark * 180 / 16);
+      testing_support::Put(bars, x, y, 0xFF000000u | v << 16 | v << 8 | v);
+    }
+  }
+  return bars;
+}
+
+TEST(SuggestLevel, FindsTheTurnThatLevelsTheLines) {
+  const struct {
+    double lines;  // the lines' clockwise tilt
+    bool grid;
+  } cases[] = {{3.0, false},   {-3.0, false}, {0.4, false}, {-7.3, true},  {11.6, true},
+               {-11.9, false}, {0.0, true},   {5.5, true},  {-0.6, false}, {25.0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lines);
+    const platform::LevelSuggestion s =
+        platform::SuggestLevel(Bars(480, 360, c.lines, 24, c.grid).Read());
+    EXPECT_NEAR(s.tilt, -c.lines, 0.3);
+    ASSERT_TRUE(s.level.has_value());
+    const int expected = ((static_cast<int>(std::lround(-c.lines)) % 360) + 360) % 360;
+    EXPECT_EQ(*s.level, expected);
+    EXPECT_GE(s.confidence, platform::kLevelConfidence);
+  }
+}
+
+TEST(SuggestLevel, APictureTiltedClockwiseGetsAValueBelow360) {
+  const platform::LevelSuggestion s = platform::SuggestLevel(Bars(400, 300, 3.0, 20, true).Read());
+  ASSERT_TRUE(s.level.has_value());
+  EXPECT_EQ(*s.level, 357);
+}
+
+TEST(SuggestLevel, NoDominantLineGivesNoSuggestion) {
+  std::mt19937 random(7);
+  Bitmap noise(400, 300, 0);
+  for (int32_t y = 0; y < 300; ++y) {
+    for (int32_t x = 0; x < 400; ++x) {
+      const uint32_t v = random() & 0xFF;
+      testing_support::Put(noise, x, y, 0xFF000000u | v << 16 | v << 8 | v);
+    }
+  }
+  const struct {
+    const char* what;
+    Bitmap picture;
+  } cases[] = {{"noise", noise},
+               {"flat", Bitmap(400, 300, 0xFF808080u)},
+               {"tiny", Bars(6, 6, 3, 2, false)},
+               {"empty", Bitmap()}};
+  for (const auto& c : cases) {
+    const platform::LevelSuggestion s = platform::SuggestLevel(c.picture.Read());
+    EXPECT_FALSE(s.level.has_value()) << c.what << " " << s.tilt << " " << s.confidence;
+    EXPECT_LT(s.confidence, platform::kLevelConfidence) << c.what;
+  }
+}
+
+TEST(SuggestLevel, LinesNear45DegreesAreLessSure) {
+  const platform::LevelSuggestion clear =
+      platform::SuggestLevel(Bars(400, 400, 20, 24, false).Read());
+  const platform::LevelSuggestion ambiguous =
+      platform::SuggestLevel(Bars(400, 400, 44, 24, false).Read());
+  EXPECT_GT(clear.confidence, 0.5);
+  EXPECT_LT(ambiguous.confidence, clear.confidence / 2);
+}
+
+}  // namespace
