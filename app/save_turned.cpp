@@ -1,6 +1,7 @@
 #include "app/save_turned.h"
 
 #include "app/frm_main.h"
+#include "platform/base/error.h"
 #include "platform/base/trace.h"
 #include "platform/imageio/output_format.h"
 #include "platform/imageio/save.h"
@@ -72,20 +73,19 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
   const platform::PixelSize size = platform::StraightenCropSize(
       picture.WidthPixels(), picture.HeightPixels(), form.Turned() ? form.hsTurn.Value() : 0);
   out.area = platform::StraightenCrop(coverage, size);
+  if (out.width() <= 0 || out.height() <= 0) {
+    throw platform::Error(platform::ErrorNumber::kInvalidProcedureCall,
+                          "Invalid procedure call or argument: no pixel of the turned picture "
+                          "lies wholly inside its outline, so the crop leaves nothing",
+                          path);
+  }
   platform::SavePicture(out, path, options);
 }
 
 std::string ProposedSaveName(const std::string& picture_path, int angle) {
-  const size_t slash = picture_path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : picture_path.substr(0, slash + 1);
-  const std::string name =
-      slash == std::string::npos ? picture_path : picture_path.substr(slash + 1);
-  const std::string extension = platform::ExtensionOf(name);
-  const std::string stem =
-      extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
-  const auto format = platform::OutputFormatForExtension(extension);
-  const bool own = format && platform::CanWrite(*format);
-  return folder + stem + "-turned-" + std::to_string(angle) + "." + (own ? extension : "png");
+  const platform::PathParts parts = platform::SplitPath(picture_path);
+  return parts.folder + parts.stem + "-turned-" + std::to_string(angle) + "." +
+         platform::WrittenExtension(parts.extension);
 }
 
 }  // namespace app

@@ -231,18 +231,12 @@ std::string LevelJson(const platform::LevelSuggestion& suggestion) {
   return text;
 }
 
-// DIR/NAME.EXT for `picture`: its own type when the program writes it, else `format`
-// or PNG.
+// DIR/NAME.EXT for `picture`: of type `format` when given, else of its own type; PNG
+// for a type the program does not write.
 std::string BatchTarget(const Options& options, const std::string& picture) {
-  const size_t slash = picture.find_last_of('/');
-  const std::string name = slash == std::string::npos ? picture : picture.substr(slash + 1);
-  const std::string extension = platform::ExtensionOf(name);
-  const std::string stem =
-      extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
-  std::string type = options.format.value_or(extension);
-  const auto written = platform::OutputFormatForExtension(type);
-  if (!written || !platform::CanWrite(*written)) type = "png";
-  return *options.out_dir + "/" + stem + "." + type;
+  const platform::PathParts parts = platform::SplitPath(picture);
+  return *options.out_dir + "/" + parts.stem + "." +
+         platform::WrittenExtension(options.format.value_or(parts.extension));
 }
 
 // Progress on a terminal: the line is rewritten in place; nothing when standard error

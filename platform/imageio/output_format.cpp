@@ -50,6 +50,22 @@ std::string ExtensionOf(const std::string& path) {
   return name.substr(dot + 1);
 }
 
+PathParts SplitPath(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  PathParts parts;
+  parts.folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  parts.extension = ExtensionOf(name);
+  parts.stem =
+      parts.extension.empty() ? name : name.substr(0, name.size() - parts.extension.size() - 1);
+  return parts;
+}
+
+std::string WrittenExtension(const std::string& wanted) {
+  const auto format = OutputFormatForExtension(wanted);
+  return format && CanWrite(*format) ? wanted : "png";
+}
+
 std::string WrittenExtensions() {
   std::string list;
   for (const auto& [name, format] : kExtensions) {

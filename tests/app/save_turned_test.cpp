@@ -11,6 +11,7 @@
 #include "app/frm_main.h"
 #include "app/picture_saver.h"
 #include "app/save_turned.h"
+#include "platform/base/error.h"
 #include "platform/imageio/picture.h"
 #include "tests/support/test_support.h"
 
@@ -100,6 +101,20 @@ TEST(SaveTurned, TheCropIsTheFormulasRectangleCutFromTheTurnedPicturesMiddle) {
       }
     }
   }
+}
+
+TEST(SaveTurned, ACropThatLeavesNothingIsRefused) {
+  const auto form =
+      Turned(testing_support::WritePicture(testing_support::Photo(3, 1), "strip.png"), 30);
+  const std::string path = testing_support::TempDir() + "/crop.png";
+  try {
+    app::SaveTurned(*form, path, {Outside::kCrop, std::nullopt, false});
+    ADD_FAILURE() << "a crop of nothing was written";
+  } catch (const platform::Error& error) {
+    EXPECT_EQ(error.number(), platform::ErrorNumber::kInvalidProcedureCall);
+    EXPECT_NE(error.cause().find("the crop leaves nothing"), std::string::npos);
+  }
+  EXPECT_FALSE(std::ifstream(path).good());
 }
 
 TEST(SaveTurned, LeavesTheWindowAsItWas) {
