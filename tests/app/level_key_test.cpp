@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QToolTip>
 #include <cmath>
 
 #include "app/frm_main.h"
@@ -96,6 +97,7 @@ TEST(LevelKey, WithoutADominantLineNothingMoves) {
   EXPECT_EQ(form.hsTurn.Value(), 20);
   EXPECT_EQ(form.Handlings(), 1);
   EXPECT_FALSE(key.Suggestion().level.has_value());
+  EXPECT_EQ(QToolTip::text(), app::kNoLevelTip);
 }
 
 TEST(LevelKey, EachOpenedPictureGetsItsOwnSuggestion) {

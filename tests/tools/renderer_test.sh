@@ -133,6 +133,10 @@ convert -size 300x200 xc:gray50 "$work/flat.png"
 "$render" "$work/flat.png" --level --angle level --state >"$work/flat-level"
 check "no line: level null" grep -q '"level": null' "$work/flat-level"
 check "no line: --angle level turns by 0" grep -q '"label":"0"' "$work/flat-level"
+"$render" --angle level --outside crop --out-dir "$work/straight" "$work/in/one.jpg" \
+  "$work/flat.png" 2>"$work/err"
+check "a batch straightens by each picture's own level" \
+  test $? -eq 0 -a -s "$work/straight/one.jpg" -a -s "$work/straight/flat.png"
 "$render" "$picture" --level --out-dir "$work/b" >/dev/null 2>&1
 check "--level with --out-dir exits 2" test $? -eq 2
 
