@@ -8,8 +8,7 @@
 
 namespace app {
 
-platform::LevelSuggestion LevelOf(const frm_Main& form) {
-  const platform::Picture& picture = form.pSrc.Picture();
+platform::LevelSuggestion LevelOf(const platform::Picture& picture) {
   if (picture.empty()) return {};
   return platform::SuggestLevel(picture.pixels().Read());
 }
@@ -29,14 +28,9 @@ LevelKey::~LevelKey() {
 }
 
 void LevelKey::Start() {
-  const platform::Picture& picture = form_.pSrc.Picture();
-  if (picture.empty()) {
-    suggestion_ = std::async(std::launch::deferred, [] { return platform::LevelSuggestion{}; });
-    return;
-  }
   // A loaded picture's pixels never change; the thread keeps them alive while it reads.
-  suggestion_ = std::async(std::launch::async, [picture] {
-                  return platform::SuggestLevel(picture.pixels().Read());
+  suggestion_ = std::async(std::launch::async, [picture = form_.pSrc.Picture()] {
+                  return LevelOf(picture);
                 }).share();
 }
 
@@ -52,12 +46,7 @@ void LevelKey::Level() {
     QToolTip::showText(bar->mapToGlobal(at), kNoLevelTip, form_.widget());
     return;
   }
-  // Through the bar's usual change, even when it already stands there, as a key would.
-  if (form_.hsTurn.Value() == *suggestion.level) {
-    form_.hsTurn.on_change();
-  } else {
-    form_.hsTurn.SetValue(*suggestion.level);
-  }
+  form_.hsTurn.Press(*suggestion.level);  // through the bar's usual change, as a key would
 }
 
 }  // namespace app

@@ -9,14 +9,15 @@
 #include <future>
 #include <memory>
 
+#include "platform/imageio/picture.h"
 #include "platform/pixels/level.h"
 
 namespace app {
 
 class frm_Main;
 
-// The suggestion for the picture `form` shows (worked out here and now).
-platform::LevelSuggestion LevelOf(const frm_Main& form);
+// The suggestion for a loaded picture (worked out here and now); none for no picture.
+platform::LevelSuggestion LevelOf(const platform::Picture& picture);
 
 class LevelKey : public QObject {
  public:

@@ -212,15 +212,10 @@ void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& c
   app::SaveTurned(form, path, choice);
 }
 
-// Moves the bar as a key press would: Change follows every press, even one that leaves
-// the bar where it was.
+// Moves the bar as a key press would; "level" to the level suggestion's value.
 void MoveBar(app::frm_Main& form, int angle) {
-  if (angle == kLevelAngle) angle = app::LevelOf(form).level.value_or(0);
-  if (form.hsTurn.Value() == angle) {
-    form.hsTurn.on_change();
-  } else {
-    form.hsTurn.SetValue(angle);
-  }
+  if (angle == kLevelAngle) angle = app::LevelOf(form.pSrc.Picture()).level.value_or(0);
+  form.hsTurn.Press(angle);
 }
 
 std::string LevelJson(const platform::LevelSuggestion& suggestion) {
@@ -329,6 +324,6 @@ int main(int argc, char** argv) {
     }
   });
   if (options.state) std::printf("%s\n", StateJson(form).c_str());
-  if (options.level) std::printf("%s\n", LevelJson(app::LevelOf(form)).c_str());
+  if (options.level) std::printf("%s\n", LevelJson(app::LevelOf(form.pSrc.Picture())).c_str());
   return 0;
 }

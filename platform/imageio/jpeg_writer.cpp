@@ -81,12 +81,12 @@ Layout LayoutFor(const OutputPicture& picture, Quality quality) {
 
 // Everything libjpeg can jump out of: one strip, rows [top, bottom) of the picture, as a
 // JPEG of its own. Returns false with `errors.message` set.
-bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const OutputPicture& picture,
+bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const ConstPixelView& pixels,
                  const Layout& layout, int32_t top, int32_t bottom, bool first,
                  unsigned char** bytes, unsigned long* size) {
   if (setjmp(errors.jump) != 0) return false;
   jpeg_mem_dest(&info, bytes, size);
-  info.image_width = static_cast<JDIMENSION>(picture.width());
+  info.image_width = static_cast<JDIMENSION>(pixels.width);
   info.image_height = static_cast<JDIMENSION>(bottom - top);
   info.input_components = 4;
   info.in_color_space = JCS_EXT_BGRX;
@@ -104,21 +104,18 @@ bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const OutputPicture
     jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.data()),
                            static_cast<unsigned int>(profile.size()));
   }
-  const PixelRect area = picture.area;
-  const ConstPixelView view = picture.pixels->ReadArea(area);  // worked out already
   for (int32_t y = top; y < bottom; ++y) {
     // libjpeg only reads the row; the store's own bytes are B G R A.
-    auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(view.row(area.top + y))) +
-                static_cast<ptrdiff_t>(area.left) * 4;
+    auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(pixels.row(y)));
     jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);
   return true;
 }
 
-std::vector<uint8_t> Strip(const OutputPicture& picture, const Layout& layout, int32_t top,
+std::vector<uint8_t> Strip(const ConstPixelView& pixels, const Layout& layout, int32_t top,
                            const std::string& target) {
-  const int32_t bottom = std::min(top + layout.strip_rows, picture.height());
+  const int32_t bottom = std::min(top + layout.strip_rows, pixels.height);
   jpeg_compress_struct info{};
   Errors errors{};
   info.err = jpeg_std_error(&errors.manager);
@@ -128,7 +125,7 @@ std::vector<uint8_t> Strip(const OutputPicture& picture, const Layout& layout, i
   unsigned long size = 0;
   bool done = false;
   try {
-    done = EncodeStrip(info, errors, picture, layout, top, bottom, top == 0, &bytes, &size);
+    done = EncodeStrip(info, errors, pixels, layout, top, bottom, top == 0, &bytes, &size);
   } catch (...) {
     jpeg_destroy_compress(&info);
     std::free(bytes);
@@ -187,14 +184,14 @@ std::vector<uint8_t> Header(const std::vector<uint8_t>& first, const Scan& scan,
 }
 
 // The strips, encoded on as many threads as there are cores, in order.
-std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Layout& layout,
+std::vector<std::vector<uint8_t>> Strips(const ConstPixelView& pixels, const Layout& layout,
                                          const std::string& target) {
-  const int count = (picture.height() + layout.strip_rows - 1) / layout.strip_rows;
+  const int count = (pixels.height + layout.strip_rows - 1) / layout.strip_rows;
   std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(count));
   std::atomic<int> next{0};
   const auto work = [&] {
     for (int i = next++; i < count; i = next++) {
-      strips[static_cast<size_t>(i)] = Strip(picture, layout, i * layout.strip_rows, target);
+      strips[static_cast<size_t>(i)] = Strip(pixels, layout, i * layout.strip_rows, target);
     }
   };
   const unsigned helpers = std::min<unsigned>(std::max(std::thread::hardware_concurrency(), 1u),
@@ -224,8 +221,7 @@ std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Lay
 
 void WriteJpeg(const OutputPicture& picture, Quality quality, OutputFile& file) {
   const Layout layout = LayoutFor(picture, quality);
-  WorkOut(picture);
-  const std::vector<std::vector<uint8_t>> strips = Strips(picture, layout, file.target);
+  const std::vector<std::vector<uint8_t>> strips = Strips(WorkOut(picture), layout, file.target);
   if (strips.size() == 1) return WriteAll(file, strips[0].data(), strips[0].size());
   const Scan first = FindScan(strips[0]);
   const std::vector<uint8_t> header = Header(strips[0], first, picture.height(), layout.restart);

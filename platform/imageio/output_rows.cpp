@@ -1,6 +1,7 @@
 #include "platform/imageio/output_rows.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -55,34 +56,24 @@ void ConvertRow(const uint32_t* pixels, int32_t width, Samples samples, uint8_t*
 ConstPixelView WorkOut(const OutputPicture& picture) {
   const PixelRect a = picture.area;
   const Bitmap& pixels = *picture.pixels;
-  if (a.left == 0 && a.top == 0 && a.right == pixels.width() && a.bottom == pixels.height()) {
-    return pixels.Read();
-  }
-  return pixels.ReadArea(a);
-}
-
-OutputRows::OutputRows(const OutputPicture& picture, Samples samples)
-    : picture_(picture),
-      samples_(samples),
-      pixels_(WorkOut(picture)),
-      converted_(samples == Samples::kBgrx
-                     ? 0
-                     : static_cast<size_t>(picture.width()) * BytesPerSample(samples)) {}
-
-const uint8_t* OutputRows::Next() {
-  if (y_ >= picture_.height()) return nullptr;
-  const uint32_t* pixels = pixels_.row(picture_.area.top + y_) + picture_.area.left;
-  ++y_;
-  if (samples_ == Samples::kBgrx) return reinterpret_cast<const uint8_t*>(pixels);
-  ConvertRow(pixels, picture_.width(), samples_, converted_.data());
-  return converted_.data();
+  const bool whole =
+      a.left == 0 && a.top == 0 && a.right == pixels.width() && a.bottom == pixels.height();
+  const ConstPixelView all = whole ? pixels.Read() : pixels.ReadArea(a);
+  return {all.row(a.top) + a.left, all.stride, picture.width(), picture.height()};
 }
 
 void ForEachOutputRow(const OutputPicture& picture, Samples samples,
                       const std::function<void(int32_t, const uint8_t*)>& row) {
-  OutputRows rows(picture, samples);
-  int32_t y = 0;
-  while (const uint8_t* samples_of_row = rows.Next()) row(y++, samples_of_row);
+  const ConstPixelView pixels = WorkOut(picture);
+  std::vector<uint8_t> converted(static_cast<size_t>(pixels.width) * BytesPerSample(samples));
+  for (int32_t y = 0; y < pixels.height; ++y) {
+    if (samples == Samples::kBgrx) {
+      row(y, reinterpret_cast<const uint8_t*>(pixels.row(y)));
+    } else {
+      ConvertRow(pixels.row(y), pixels.width, samples, converted.data());
+      row(y, converted.data());
+    }
+  }
 }
 
 }  // namespace platform

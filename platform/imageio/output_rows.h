@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "platform/pixels/bitmap.h"
 #include "platform/pixels/geometry.h"
@@ -33,29 +32,13 @@ struct OutputPicture {
   int32_t height() const { return area.bottom - area.top; }
 };
 
-// The rows of a picture from top to bottom. Pulled rather than pushed, so that a C
-// library that jumps out of its calls on errors (libjpeg) never jumps over this.
-// The picture's bitmap, current inside its area: the whole of it worked out in one pass
-// when the area is all of it (much faster than area by area), only the area otherwise.
+// The picture's pixels worked out, as a view of its area alone (its row 0 the area's top
+// row): the whole bitmap worked out in one pass when the area is all of it (much faster
+// than area by area), only the area otherwise.
 ConstPixelView WorkOut(const OutputPicture& picture);
 
-class OutputRows {
- public:
-  OutputRows(const OutputPicture& picture, Samples samples);
-
-  // The next row's samples, valid until the next call; nullptr after the last row.
-  // kBgrx hands over the store's own rows, without a copy.
-  const uint8_t* Next();
-
- private:
-  OutputPicture picture_;
-  Samples samples_;
-  ConstPixelView pixels_;  // the whole bitmap, current inside the area
-  int32_t y_ = 0;
-  std::vector<uint8_t> converted_;
-};
-
-// Calls `row(y, samples)` for y = 0 .. height - 1 in order; `samples` as Next's.
+// Calls `row(y, samples)` for y = 0 .. height - 1 in order; `samples` is valid during the
+// call only. kBgrx hands over the store's own rows, without a copy.
 void ForEachOutputRow(const OutputPicture& picture, Samples samples,
                       const std::function<void(int32_t, const uint8_t*)>& row);
 

@@ -77,6 +77,14 @@ void HScrollBar::SetValue(int value) {
   bar_->setValue(value);
 }
 
+void HScrollBar::Press(int value) {
+  if (value == Value()) {
+    Raise(on_change);
+  } else {
+    SetValue(value);
+  }
+}
+
 int HScrollBar::Min() const {
   return bar_->minimum();
 }

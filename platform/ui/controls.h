@@ -31,6 +31,9 @@ class HScrollBar : public Control {
 
   int Value() const;
   void SetValue(int value);
+  // Moves to `value` as a key press does: Change follows every press, even one that
+  // leaves the bar where it was.
+  void Press(int value);
   int Min() const;
   int Max() const;
   void SetMin(int value);
