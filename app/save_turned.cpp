@@ -50,6 +50,11 @@ platform::Bitmap Coverage(const frm_Main& form) {
   return turner.pDes.Pixels();
 }
 
+[[noreturn]] void NothingToWrite(const std::string& path, const std::string& why) {
+  throw platform::Error(platform::ErrorNumber::kInvalidProcedureCall,
+                        "Invalid procedure call or argument: " + why, path);
+}
+
 }  // namespace
 
 void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice) {
@@ -58,8 +63,12 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
   options.quality = choice.quality;
   if (!choice.strip) options.metadata = platform::Metadata::ReadFrom(form.PicturePath());
   const platform::Bitmap& turned = form.pDes.Pixels();
+  if (turned.empty()) {
+    NothingToWrite(path, "the turned picture is " + std::to_string(turned.width()) + " x " +
+                             std::to_string(turned.height()) + " pixels, nothing to write");
+  }
   platform::OutputPicture out{&turned, {0, 0, turned.width(), turned.height()}, false};
-  if (choice.outside == Outside::kBlack || turned.empty()) {
+  if (choice.outside == Outside::kBlack) {
     return platform::SavePicture(out, path, options);
   }
   const platform::Bitmap coverage = Coverage(form);
@@ -74,10 +83,9 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
       picture.WidthPixels(), picture.HeightPixels(), form.Turned() ? form.hsTurn.Value() : 0);
   out.area = platform::StraightenCrop(coverage, size);
   if (out.width() <= 0 || out.height() <= 0) {
-    throw platform::Error(platform::ErrorNumber::kInvalidProcedureCall,
-                          "Invalid procedure call or argument: no pixel of the turned picture "
-                          "lies wholly inside its outline, so the crop leaves nothing",
-                          path);
+    NothingToWrite(path,
+                   "no pixel of the turned picture lies wholly inside its outline, so the crop "
+                   "leaves nothing");
   }
   platform::SavePicture(out, path, options);
 }

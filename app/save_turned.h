@@ -27,7 +27,7 @@ struct SaveChoice {
 
 // Writes the turned picture `form` shows to `path`. Leaves the window as it was: pDes,
 // the other surfaces, the bar and the label. Raises, naming `path`: a format the program
-// does not write, or a crop that leaves nothing of a tiny picture (5); a file that
+// does not write, a tiny picture turned to nothing or cropped to nothing (5); a file that
 // cannot be written (75), which is then untouched.
 void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice);
 

@@ -103,18 +103,29 @@ TEST(SaveTurned, TheCropIsTheFormulasRectangleCutFromTheTurnedPicturesMiddle) {
   }
 }
 
-TEST(SaveTurned, ACropThatLeavesNothingIsRefused) {
-  const auto form =
-      Turned(testing_support::WritePicture(testing_support::Photo(3, 1), "strip.png"), 30);
-  const std::string path = testing_support::TempDir() + "/crop.png";
-  try {
-    app::SaveTurned(*form, path, {Outside::kCrop, std::nullopt, false});
-    ADD_FAILURE() << "a crop of nothing was written";
-  } catch (const platform::Error& error) {
-    EXPECT_EQ(error.number(), platform::ErrorNumber::kInvalidProcedureCall);
-    EXPECT_NE(error.cause().find("the crop leaves nothing"), std::string::npos);
+TEST(SaveTurned, NothingToWriteIsRefusedByName) {
+  const struct {
+    int32_t width, height;
+    Outside outside;
+    const char* cause;
+  } cases[] = {
+      {3, 1, Outside::kCrop, "the crop leaves nothing"},
+      {1, 1, Outside::kBlack, "nothing to write"},  // turned to 0 x 0 pixels
+      {1, 1, Outside::kTransparent, "nothing to write"},
+  };
+  for (const auto& c : cases) {
+    const auto form = Turned(
+        testing_support::WritePicture(testing_support::Photo(c.width, c.height), "tiny.png"), 30);
+    const std::string path = testing_support::TempDir() + "/tiny.png";
+    try {
+      app::SaveTurned(*form, path, {c.outside, std::nullopt, false});
+      ADD_FAILURE() << c.cause << ": written";
+    } catch (const platform::Error& error) {
+      EXPECT_EQ(error.number(), platform::ErrorNumber::kInvalidProcedureCall) << c.cause;
+      EXPECT_NE(error.cause().find(c.cause), std::string::npos) << error.cause();
+    }
+    EXPECT_FALSE(std::ifstream(path).good()) << c.cause;
   }
-  EXPECT_FALSE(std::ifstream(path).good());
 }
 
 TEST(SaveTurned, LeavesTheWindowAsItWas) {
