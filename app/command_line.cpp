@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/base/utf8.h"
+
 namespace app {
 
 namespace {
@@ -27,22 +29,50 @@ void UsageError(const QCommandLineParser& parser, const QString& program, const 
   std::exit(2);
 }
 
-std::vector<std::string> RawPositionalArguments(const QCommandLineParser& parser, int argc,
-                                                char** argv) {
-  // The parser keeps the positional arguments in their order: each is the next argument
-  // that reads as it does.
-  const QStringList positional = parser.positionalArguments();
-  std::vector<std::string> raw;
-  for (int i = 1; i < argc && raw.size() < static_cast<size_t>(positional.size()); ++i) {
-    if (QString::fromLocal8Bit(argv[i]) == positional[static_cast<qsizetype>(raw.size())]) {
-      raw.emplace_back(argv[i]);
+QString ArgumentText(const std::string& bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size()));
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t length = platform::Utf8Length(bytes, at);
+    if (length == 0) {
+      text += QChar(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[at])));
+      ++at;
+      continue;
+    }
+    text += QString::fromUtf8(bytes.data() + at, static_cast<qsizetype>(length));
+    at += length;
+  }
+  return text;
+}
+
+std::string ArgumentBytes(const QString& text) {
+  std::string bytes;
+  for (qsizetype at = 0; at < text.size(); ++at) {
+    const char16_t unit = text[at].unicode();
+    const bool paired =
+        QChar::isHighSurrogate(unit) && at + 1 < text.size() && text[at + 1].isLowSurrogate();
+    if (unit >= 0xDC80 && unit <= 0xDCFF) {
+      bytes += static_cast<char>(unit - 0xDC00);  // a byte that was not UTF-8
+    } else if (paired) {
+      bytes += text.mid(at, 2).toUtf8().toStdString();
+      ++at;
+    } else {
+      bytes += QString(text[at]).toUtf8().toStdString();
     }
   }
-  // Not found as given (cannot happen with the parser's own reading): its text.
-  for (auto i = static_cast<qsizetype>(raw.size()); i < positional.size(); ++i) {
-    raw.push_back(positional[i].toStdString());
+  return bytes;
+}
+
+std::vector<std::string> RawPositionalArguments(const QCommandLineParser& parser) {
+  std::vector<std::string> raw;
+  for (const QString& argument : parser.positionalArguments()) {
+    raw.push_back(ArgumentBytes(argument));
   }
   return raw;
+}
+
+std::string RawValue(const QCommandLineParser& parser, const QCommandLineOption& option) {
+  return ArgumentBytes(parser.value(option));
 }
 
 void ParseCommandLine(QCommandLineParser& parser, const QString& program, int argc, char** argv) {
@@ -53,7 +83,7 @@ void ParseCommandLine(QCommandLineParser& parser, const QString& program, int ar
   parser.addOption(help);
   parser.addOption(version);
   QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  for (int i = 0; i < argc; ++i) arguments << ArgumentText(argv[i]);
   if (!parser.parse(arguments)) UsageError(parser, program, parser.errorText());
   if (parser.isSet(help)) {
     std::fputs(qPrintable(Usage(parser, program)), stdout);

@@ -18,10 +18,16 @@ QString Version();
 // --version and ends the program on them or on a usage error; returns otherwise.
 void ParseCommandLine(QCommandLineParser& parser, const QString& program, int argc, char** argv);
 
-// The positional arguments as the bytes the program was given: a file name that is not
-// UTF-8 keeps its bytes (the parser's text would replace them).
-std::vector<std::string> RawPositionalArguments(const QCommandLineParser& parser, int argc,
-                                                char** argv);
+// An argument's bytes as text the parser can read, and back: valid UTF-8 as it is, every
+// other byte as a code unit that no valid text holds (U+DC80 to U+DCFF, each alone), so
+// that ArgumentBytes(ArgumentText(b)) == b for any bytes b. A file name that is not
+// UTF-8 (Latin-1 from an old archive) thus reaches the file system as it was given.
+QString ArgumentText(const std::string& bytes);
+std::string ArgumentBytes(const QString& text);
+
+// The positional arguments, and an option's value, as the bytes the program was given.
+std::vector<std::string> RawPositionalArguments(const QCommandLineParser& parser);
+std::string RawValue(const QCommandLineParser& parser, const QCommandLineOption& option);
 
 // For errors found after parsing (a bad value): the usage on standard error, status 2.
 [[noreturn]] void UsageError(const QCommandLineParser& parser, const QString& program,

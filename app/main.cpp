@@ -31,7 +31,7 @@ std::optional<std::string> PictureArgument(int argc, char** argv) {
       "Without PICTURE, shows test.jpg from the program's own folder.");
   parser.addPositionalArgument("PICTURE", "The picture to turn.", "[PICTURE]");
   app::ParseCommandLine(parser, "anyturn", argc, argv);
-  const std::vector<std::string> pictures = app::RawPositionalArguments(parser, argc, argv);
+  const std::vector<std::string> pictures = app::RawPositionalArguments(parser);
   if (pictures.size() > 1) app::UsageError(parser, "anyturn", "more than one PICTURE");
   if (pictures.empty()) return std::nullopt;
   return pictures.front();

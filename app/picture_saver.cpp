@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "app/frm_main.h"
+#include "platform/base/error.h"
 #include "platform/imageio/output_format.h"
 #include "platform/ui/error_report.h"
 
@@ -98,7 +99,9 @@ bool PictureSaver::Save(const std::string& path, Outside outside) {
   try {
     SaveChoice choice;
     choice.outside = outside;
-    SaveTurned(form_, path, choice);
+    for (const std::string& warning : SaveTurned(form_, path, choice)) {
+      platform::ReportWarning(platform::ReadablePath(path) + ": " + warning);
+    }
     return true;
   } catch (const std::exception& error) {
     platform::Report(error);  // the window goes on, as it was

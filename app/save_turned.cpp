@@ -57,7 +57,8 @@ platform::Bitmap Coverage(const frm_Main& form) {
 
 }  // namespace
 
-void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice) {
+platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
+                                  const SaveChoice& choice) {
   platform::CheckWritable(path);
   platform::SaveOptions options;
   options.quality = choice.quality;
@@ -87,7 +88,7 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
                    "no pixel of the turned picture lies wholly inside its outline, so the crop "
                    "leaves nothing");
   }
-  platform::SavePicture(out, path, options);
+  return platform::SavePicture(out, path, options);
 }
 
 std::string ProposedSaveName(const std::string& picture_path, int angle) {

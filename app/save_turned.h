@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/imageio/encoders.h"
+#include "platform/imageio/save.h"
 
 namespace app {
 
@@ -28,8 +29,10 @@ struct SaveChoice {
 // Writes the turned picture `form` shows to `path`. Leaves the window as it was: pDes,
 // the other surfaces, the bar and the label. Raises, naming `path`: a format the program
 // does not write, a tiny picture turned to nothing or cropped to nothing (5); a file that
-// cannot be written (75), which is then untouched.
-void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice);
+// cannot be written (75), which is then untouched. Returns what was left out of the file
+// (metadata the format has no room for).
+platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
+                                  const SaveChoice& choice);
 
 // The name Ctrl+S proposes: NAME-turned-A.EXT beside the picture, A the bar's value, EXT
 // the picture's own extension when the program writes that format, else png.

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libbenchmark-dev    # tests and benchmarks
   fonts-dejavu-core fonts-droid-fallback  # the window's text, Chinese title included
   xvfb xauth xdotool x11-apps imagemagick  # the real-window tests: X server, input, screenshots
+  time                                     # the peak memory of a refused picture
   libheif-examples libjpeg-turbo-progs     # other decoders the format tests compare with
   desktop-file-utils appstream man-db      # the installation's checks
   dpkg-dev file lintian                    # the Debian package and its check

@@ -4,12 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -x build/app/anyturn ] || scripts/build.sh
-display=:$((500 + RANDOM % 400))
-Xvfb "$display" -screen 0 1024x800x24 -nolisten tcp >/dev/null 2>&1 &
+displayed=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x800x24 -nolisten tcp 3>"$displayed" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $app $xvfb 2>/dev/null' EXIT
-export DISPLAY=$display
-sleep 1
+trap 'kill $app $xvfb 2>/dev/null; rm -f "$displayed"' EXIT
+for _ in $(seq 100); do [ -s "$displayed" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -1 "$displayed")
 build/app/anyturn >/dev/null 2>&1 &
 app=$!
 window=$(xdotool search --sync --onlyvisible --name 'GDI+' | head -1)

@@ -3,7 +3,8 @@
 //   anyturn-render PICTURE [--angle A]... [--out FILE] [--window FILE.png]
 //                  [--trace FILE|-] [--state] [--fit]
 //                  [--outside black|transparent|crop] [--quality N] [--strip]
-//   anyturn-render --out-dir DIR [--format EXT] [--angle A]... [--outside ...] PICTURE...
+//   anyturn-render --out-dir DIR [--format EXT] [--overwrite] [--angle A]... [--outside ...]
+//                  PICTURE...
 //
 // Starts frm_Main on Qt's offscreen platform with PICTURE in place of the picture in the
 // program's folder, moves the bar to each A in turn as the keyboard would (a Change
@@ -11,24 +12,29 @@
 // image in the format FILE's extension names (--window: the whole window as it would
 // show, as a PNG), the call trace, and the final state as one JSON object. With
 // --out-dir, does the same for each PICTURE in a window of its own and writes
-// DIR/NAME.EXT, going on past pictures that fail.
+// DIR/NAME.EXT, going on past pictures that fail; every target is worked out first, and a
+// batch whose results would collide, or replace its pictures unasked, is refused.
+// File names reach the file system as the bytes given, whatever their encoding.
 // Exit status: 0 done, 1 a picture could not be loaded, turned or written, 2 bad usage;
 // --help and --version answer with 0.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QPixmap>
 #include <QWidget>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/batch_plan.h"
 #include "app/command_line.h"
 #include "app/fit_view.h"
 #include "app/frm_main.h"
@@ -38,6 +44,7 @@
 #include "platform/base/trace.h"
 #include "platform/imageio/output_format.h"
 #include "platform/imageio/picture.h"
+#include "platform/imageio/safe_write.h"
 #include "platform/imageio/save.h"
 #include "platform/ui/error_report.h"
 
@@ -49,6 +56,7 @@ struct Options {
   std::optional<std::string> out;
   std::optional<std::string> out_dir;
   std::optional<std::string> format;
+  bool overwrite = false;
   app::SaveChoice save;
   std::optional<std::string> window;
   std::optional<std::string> trace;
@@ -106,6 +114,10 @@ Options Parse(int argc, char** argv) {
                                   "With --out-dir: writes EXT files (png, jpg, ...) rather than "
                                   "each picture's own type.",
                                   "EXT");
+  const QCommandLineOption overwrite(
+      "overwrite",
+      "With --out-dir: lets a result replace one of the pictures (two results are never "
+      "written to one file).");
   const QCommandLineOption outside(
       "outside",
       "What becomes of the corners outside the turned picture: black (the default), "
@@ -120,17 +132,17 @@ Options Parse(int argc, char** argv) {
                                  "FILE");
   const QCommandLineOption state("state", "Prints the final state as one JSON object.");
   const QCommandLineOption fit("fit", "Shows the window in the fit view (F) for --window.");
-  for (const auto& option :
-       {angle, out, window, trace, state, fit, out_dir, format, outside, quality, strip, level}) {
+  for (const auto& option : {angle, out, window, trace, state, fit, out_dir, format, overwrite,
+                             outside, quality, strip, level}) {
     parser.addOption(option);
   }
   app::ParseCommandLine(parser, kProgram, argc, argv);
 
   Options options;
-  options.pictures = app::RawPositionalArguments(parser, argc, argv);
+  options.pictures = app::RawPositionalArguments(parser);
   if (options.pictures.empty()) app::UsageError(parser, kProgram, "no PICTURE given");
   if (parser.isSet(out_dir)) {
-    options.out_dir = parser.value(out_dir).toStdString();
+    options.out_dir = app::RawValue(parser, out_dir);
     for (const auto& single : {out, window, trace, state, fit}) {
       if (parser.isSet(single)) {
         app::UsageError(parser, kProgram, "--" + single.names().front() + " and --out-dir");
@@ -138,6 +150,10 @@ Options Parse(int argc, char** argv) {
     }
   } else if (options.pictures.size() > 1) {
     app::UsageError(parser, kProgram, "more than one PICTURE (a batch needs --out-dir)");
+  }
+  options.overwrite = parser.isSet(overwrite);
+  if (options.overwrite && !options.out_dir) {
+    app::UsageError(parser, kProgram, "--overwrite without --out-dir");
   }
   if (parser.isSet(format)) {
     if (!options.out_dir) app::UsageError(parser, kProgram, "--format without --out-dir");
@@ -164,11 +180,11 @@ Options Parse(int argc, char** argv) {
     options.angles.push_back(ParseAngle(parser, value));
   }
   if (parser.isSet(out)) {
-    options.out = parser.value(out).toStdString();
+    options.out = app::RawValue(parser, out);
     CheckFormat(parser, *options.out);
   }
-  if (parser.isSet(window)) options.window = parser.value(window).toStdString();
-  if (parser.isSet(trace)) options.trace = parser.value(trace).toStdString();
+  if (parser.isSet(window)) options.window = app::RawValue(parser, window);
+  if (parser.isSet(trace)) options.trace = app::RawValue(parser, trace);
   options.state = parser.isSet(state);
   options.fit = parser.isSet(fit);
   return options;
@@ -206,10 +222,13 @@ void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& c
     std::fprintf(
         stderr,
         "anyturn-render: nothing written to %s: pDes is %d x %d pixels after the last turn\n",
-        path.c_str(), form.pDes.Pixels().width(), form.pDes.Pixels().height());
+        platform::ReadablePath(path).c_str(), form.pDes.Pixels().width(),
+        form.pDes.Pixels().height());
     return;
   }
-  app::SaveTurned(form, path, choice);
+  for (const std::string& warning : app::SaveTurned(form, path, choice)) {
+    platform::ReportWarning(platform::ReadablePath(path) + ": " + warning);
+  }
 }
 
 // Moves the bar as a key press would; "level" to the level suggestion's value.
@@ -226,21 +245,16 @@ std::string LevelJson(const platform::LevelSuggestion& suggestion) {
   return text;
 }
 
-// DIR/NAME.EXT for `picture`: of type `format` when given, else of its own type; PNG
-// for a type the program does not write.
-std::string BatchTarget(const Options& options, const std::string& picture) {
-  const platform::PathParts parts = platform::SplitPath(picture);
-  return *options.out_dir + "/" + parts.stem + "." +
-         platform::WrittenExtension(options.format.value_or(parts.extension));
-}
-
 // Progress on a terminal: the line is rewritten in place; nothing when standard error
 // goes to a file or a pipe.
 class Progress {
  public:
   explicit Progress(size_t total) : total_(total), shown_(::isatty(STDERR_FILENO) != 0) {}
   void Start(size_t done, const std::string& picture) const {
-    if (shown_) std::fprintf(stderr, "\r\033[K%zu/%zu %s", done, total_, picture.c_str());
+    if (shown_) {
+      std::fprintf(stderr, "\r\033[K%zu/%zu %s", done, total_,
+                   platform::ReadablePath(picture).c_str());
+    }
   }
   // Before a report, so that it gets a line of its own.
   void Clear() const {
@@ -257,18 +271,19 @@ class Progress {
 
 // Turns and writes one picture of a batch; false, with the report on standard error,
 // when it could not be read, turned or written.
-bool RunOne(const Options& options, const std::string& picture, const Progress& progress) {
+bool RunOne(const Options& options, const app::BatchStep& step, const Progress& progress) {
   bool failed = false;
   platform::SetFatalAction([&](const std::string&) { failed = true; });
   try {
-    app::frm_Main form(picture);
+    app::frm_Main form(step.picture);
     form.Form_Load();
     form.Show();
     for (const int angle : options.angles) {
       MoveBar(form, angle);
       if (failed) return false;  // reported by the handler's boundary
     }
-    Save(form, BatchTarget(options, picture), options.save);
+    progress.Clear();
+    Save(form, step.target, options.save);
     return true;
   } catch (const std::exception& error) {
     progress.Clear();
@@ -277,16 +292,49 @@ bool RunOne(const Options& options, const std::string& picture, const Progress& 
   }
 }
 
+// mkdir -p, on the name's own bytes.
+void MakeFolders(const std::string& path) {
+  for (size_t at = 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/') continue;
+    const std::string folder = path.substr(0, at);
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      throw platform::Error(platform::ErrorNumber::kFileAccess,
+                            "Path/File access error: cannot make the folder", folder);
+    }
+  }
+}
+
 int RunBatch(const Options& options) {
-  QDir().mkpath(QFile::decodeName(QByteArray::fromStdString(*options.out_dir)));
-  const Progress progress(options.pictures.size());
+  std::vector<app::BatchStep> steps;
+  try {
+    steps = app::PlanBatch(options.pictures, *options.out_dir, options.format, options.overwrite);
+  } catch (const app::BatchConflict& conflict) {
+    std::fprintf(stderr, "%s: %s; nothing written\n", kProgram, conflict.what());
+    return 2;
+  }
+  platform::RunHandler([&] { MakeFolders(*options.out_dir); });  // or the report, and exit 1
+  const Progress progress(steps.size());
   bool all = true;
-  for (size_t i = 0; i < options.pictures.size(); ++i) {
-    progress.Start(i, options.pictures[i]);
-    all = RunOne(options, options.pictures[i], progress) && all;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    progress.Start(i, steps[i].picture);
+    all = RunOne(options, steps[i], progress) && all;
   }
   progress.Finish();
   return all ? 0 : 1;
+}
+
+// The whole window as it would show, as a PNG, written as any picture is.
+void WriteWindow(app::frm_Main& form, const std::string& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!QImageWriter(&buffer, "PNG").write(form.widget()->grab().toImage())) {
+    throw platform::Error(platform::ErrorNumber::kFileAccess,
+                          "Path/File access error: cannot write the picture", path);
+  }
+  platform::WriteReplacing(path, [&](platform::OutputFile& file) {
+    platform::WriteAll(file, png.constData(), static_cast<size_t>(png.size()));
+  });
 }
 
 }  // namespace
@@ -317,11 +365,7 @@ int main(int argc, char** argv) {
   platform::RunHandler([&] {
     if (options.out) Save(form, *options.out, options.save);
     if (options.fit) app::ShowFitView(form, true);
-    if (options.window &&
-        !form.widget()->grab().save(QString::fromStdString(*options.window), "PNG")) {
-      throw platform::Error(platform::ErrorNumber::kFileAccess,
-                            "Path/File access error: cannot write the picture", *options.window);
-    }
+    if (options.window) WriteWindow(form, *options.window);
   });
   if (options.state) std::printf("%s\n", StateJson(form).c_str());
   if (options.level) std::printf("%s\n", LevelJson(app::LevelOf(form.pSrc.Picture())).c_str());

@@ -1,6 +1,9 @@
 #include "platform/base/error.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "platform/base/utf8.h"
 
 namespace platform {
 
@@ -10,32 +13,6 @@ std::string Compose(ErrorNumber number, const std::string& cause, const std::str
   std::string text = "Run-time error " + std::to_string(static_cast<int>(number)) + ": " + cause;
   if (!path.empty()) text += ": " + ReadablePath(path);
   return text;
-}
-
-// The length of the UTF-8 sequence at `at`, or 0 when it is not one (overlong forms,
-// surrogates and values past U+10FFFF included).
-size_t Utf8Length(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  uint32_t value = 0, least = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, value = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, value = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, value = lead & 0x07, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(at + i) & 0x3F);
-  }
-  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  return length;
 }
 
 }  // namespace
@@ -72,9 +49,16 @@ std::string ReadablePath(std::string_view bytes) {
   text.reserve(bytes.size());
   for (size_t at = 0; at < bytes.size();) {
     const size_t length = Utf8Length(bytes, at);
-    if (length == 0) {
-      const auto byte = static_cast<unsigned char>(bytes[at++]);
-      text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    // Control characters (C0, DEL, and C1 written as UTF-8) would steer a terminal.
+    const bool control =
+        (length == 1 && (lead < 0x20 || lead == 0x7F)) ||
+        (length == 2 && lead == 0xC2 && static_cast<unsigned char>(bytes[at + 1]) < 0xA0);
+    if (length == 0 || control) {
+      for (size_t i = 0; i < std::max<size_t>(length, 1); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[at++]);
+        text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+      }
       continue;
     }
     // A name may hold "\x" itself; doubled, it cannot be taken for an escaped byte.

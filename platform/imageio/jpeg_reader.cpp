@@ -23,7 +23,8 @@ struct Errors {
   jpeg_error_mgr manager;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
-  bool cut_short;
+  bool damaged;     // the data itself is corrupt (a warning of that kind), not the header
+  bool many_scans;  // more scans than any encoder writes
 };
 
 extern "C" void OnError(j_common_ptr info) {
@@ -32,14 +33,51 @@ extern "C" void OnError(j_common_ptr info) {
   std::longjmp(errors->jump, 1);
 }
 
-// Warnings are mostly harmless (a stray byte before a marker), but data that ends early
-// leaves the rest of the picture grey: that is a damaged picture, not a picture.
-extern "C" void OnMessage(j_common_ptr info, int level) {
-  auto* errors = reinterpret_cast<Errors*>(info->err);
-  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF && !errors->cut_short) {
-    errors->cut_short = true;
-    (*info->err->format_message)(info, errors->message);
+// The warnings that mean the compressed data is corrupt or ends early: libjpeg goes on
+// and fills the rest with grey, so that a damaged file (or a 700-byte file whose header
+// claims 16000 x 16000 pixels) would be taken for a whole picture. Other warnings (a
+// stray byte between segments, an unknown JFIF version, a damaged profile) leave every
+// pixel as the file meant it.
+bool MeansDamaged(int code) {
+  switch (code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_JPEG_EOF:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_NOT_SEQUENTIAL:
+      return true;
+    default:
+      return false;
   }
+}
+
+extern "C" void OnMessage(j_common_ptr info, int level) {
+  if (level >= 0 || !MeansDamaged(info->err->msg_code)) return;
+  auto* errors = reinterpret_cast<Errors*>(info->err);
+  errors->damaged = true;
+  (*info->err->format_message)(info, errors->message);
+  std::longjmp(errors->jump, 1);  // nothing more of it is worth decoding
+}
+
+// A progressive picture is decoded scan by scan over the whole picture; each scan of a
+// large one costs a pass over all of it. Real encoders write ten or so; a file that
+// repeats a scan thousands of times would take hours.
+constexpr int kMaxScans = 500;
+
+struct Progress {
+  jpeg_progress_mgr manager;
+  Errors* errors;
+};
+
+extern "C" void OnProgress(j_common_ptr info) {
+  if (info->is_decompressor == 0) return;
+  auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+  if (decompress->input_scan_number <= kMaxScans) return;
+  auto* progress = reinterpret_cast<Progress*>(info->progress);
+  progress->errors->many_scans = true;
+  std::longjmp(progress->errors->jump, 1);
 }
 
 constexpr int kApp1 = JPEG_APP0 + 1;
@@ -64,6 +102,25 @@ std::string ProfileOf(jpeg_decompress_struct& info) {
   return profile;
 }
 
+// The start-of-scan markers in the file, counted without decoding: the entropy-coded data
+// between markers holds 0xFF only as 0xFF 0x00 or a restart marker. Stops counting past
+// `limit`.
+int CountScans(const std::vector<uint8_t>& bytes, int limit) {
+  int scans = 0;
+  for (size_t at = 2; at + 1 < bytes.size() && scans <= limit; ++at) {
+    if (bytes[at] != 0xFF) continue;
+    const uint8_t marker = bytes[at + 1];
+    if (marker == 0x00 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (marker == 0xDA) ++scans;
+    if (marker == 0xD9) break;
+    // Every segment but SOI, EOI and TEM carries its length: what it holds is skipped.
+    if (marker != 0xD8 && marker != 0x01 && at + 3 < bytes.size()) {
+      at += 1 + static_cast<size_t>(bytes[at + 2] << 8 | bytes[at + 3]);
+    }
+  }
+  return scans;
+}
+
 // Everything libjpeg can jump out of. Returns false with `errors.message` set.
 bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint8_t>& bytes,
             Decoded& out, const std::string& path) {
@@ -73,6 +130,10 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
   jpeg_save_markers(&info, kApp2, 0xFFFF);
   jpeg_read_header(&info, TRUE);
   CheckPictureSize(info.image_width, info.image_height, path);
+  if (jpeg_has_multiple_scans(&info) && CountScans(bytes, kMaxScans) > kMaxScans) {
+    errors.many_scans = true;
+    return false;
+  }
   switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE:
       info.out_color_space = JCS_GRAYSCALE;
@@ -99,12 +160,11 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
     const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);
     for (JDIMENSION i = 0; i < count; ++i) rows[i] = samples + (first + i) * stride;
     jpeg_read_scanlines(&info, rows, count);
-    if (errors.cut_short) return false;
   }
   out.orientation = OrientationOf(info);
   out.icc = ProfileOf(info);
   jpeg_finish_decompress(&info);
-  return !errors.cut_short;
+  return true;
 }
 
 }  // namespace
@@ -120,6 +180,8 @@ Decoded ReadJpeg(const std::vector<uint8_t>& bytes, const std::string& path) {
   errors.manager.error_exit = OnError;
   errors.manager.emit_message = OnMessage;
   jpeg_create_decompress(&info);
+  Progress progress{{OnProgress, 0, 0, 0, 0}, &errors};
+  info.progress = &progress.manager;
   Decoded out;
   bool done = false;
   try {
@@ -130,12 +192,13 @@ Decoded ReadJpeg(const std::vector<uint8_t>& bytes, const std::string& path) {
   }
   jpeg_destroy_decompress(&info);
   if (!done) {
-    throw Error(ErrorNumber::kInvalidPicture,
-                std::string("Invalid picture: ") +
-                    (errors.cut_short
-                         ? "the picture's data ends early (" + std::string(errors.message) + ")"
-                         : std::string(errors.message)),
-                path);
+    const std::string why =
+        errors.many_scans ? "the picture is made of more than " + std::to_string(kMaxScans) +
+                                " scans, more than any encoder writes"
+        : errors.damaged
+            ? "the picture's data is damaged or ends early (" + std::string(errors.message) + ")"
+            : std::string(errors.message);
+    throw Error(ErrorNumber::kInvalidPicture, "Invalid picture: " + why, path);
   }
   return out;
 }

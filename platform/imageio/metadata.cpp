@@ -91,25 +91,109 @@ Metadata Metadata::ReadFrom(const std::string& path) {
   }
 }
 
-void Metadata::WriteInto(const std::string& path, int32_t width, int32_t height,
-                         const std::string& target) const {
-  if (!blocks_) return;
+namespace {
+
+// exiv2 says what it leaves out through its log; only while metadata is written is that
+// the user's business, so the log goes to `heard` then and is muted otherwise.
+std::mutex writing;
+std::vector<std::string>* heard = nullptr;
+
+void Hear(int level, const char* message) {
+  if (heard == nullptr || level < Exiv2::LogMsg::warn) return;
+  std::string text(message);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  const size_t tag = text.find("Exif tag ");
+  const size_t end = text.find(" not encoded");
+  if (tag != std::string::npos && end != std::string::npos && end > tag + 9) {
+    heard->push_back("the EXIF tag " + text.substr(tag + 9, end - tag - 9) +
+                     " is too large for the file and was left out");
+  }
+}
+
+std::string Kilobytes(size_t bytes) {
+  return std::to_string((bytes + 1023) / 1024) + " kB";
+}
+
+// Which block a "JPEG segment is too large" names, and how large it is.
+std::string Dropped(const std::string& what, MetadataBlocks& blocks) {
+  if (what.find("XMP") != std::string::npos && !blocks.xmp.empty()) {
+    std::string packet;
+    Exiv2::XmpParser::encode(packet, blocks.xmp);
+    blocks.xmp.clear();
+    return "the XMP metadata (" + Kilobytes(packet.size()) +
+           ") is larger than a JPEG file can hold and was left out";
+  }
+  if (what.find("IPTC") != std::string::npos && !blocks.iptc.empty()) {
+    blocks.iptc.clear();
+    return "the IPTC metadata is larger than a JPEG file can hold and was left out";
+  }
+  if (what.find("Exif") != std::string::npos && !blocks.exif.empty()) {
+    blocks.exif.clear();
+    return "the EXIF metadata is larger than a JPEG file can hold and was left out";
+  }
+  return {};
+}
+
+std::vector<uint8_t> Write(const std::vector<uint8_t>& picture, const MetadataBlocks& blocks) {
+  const auto image = Exiv2::ImageFactory::open(picture.data(), static_cast<long>(picture.size()));
+  image->readMetadata();  // keeps what the encoder wrote (a TIFF's own layout, the profile)
+  image->setExifData(blocks.exif);
+  image->setXmpData(blocks.xmp);
+  image->setIptcData(blocks.iptc);
+  image->writeMetadata();
+  Exiv2::BasicIo& io = image->io();
+  io.seek(0, Exiv2::BasicIo::beg);
+  const Exiv2::DataBuf bytes = io.read(io.size());
+  return {bytes.pData_, bytes.pData_ + bytes.size_};
+}
+
+}  // namespace
+
+std::vector<uint8_t> Metadata::WrittenInto(const std::vector<uint8_t>& picture, int32_t width,
+                                           int32_t height, const std::string& target,
+                                           std::vector<std::string>& dropped) const {
+  if (!blocks_) return picture;
   StartExiv2();
   MetadataBlocks written = *blocks_;
   MakeTrue(written.exif, width, height);
   MakeTrue(written.xmp, width, height);
-  try {
-    const auto image = Exiv2::ImageFactory::open(path);
-    image->readMetadata();  // keeps what the encoder wrote (a TIFF's own layout)
-    image->setExifData(written.exif);
-    image->setXmpData(written.xmp);
-    image->setIptcData(written.iptc);
-    image->writeMetadata();
-  } catch (const std::exception& error) {
-    throw Error(ErrorNumber::kFileAccess,
-                "Path/File access error: cannot write the picture's metadata (" +
-                    std::string(error.what()) + ")",
-                target);
+  const std::lock_guard lock(writing);
+  std::vector<std::string> left_out;  // blocks that do not fit
+  std::vector<std::string> said;      // tags exiv2 left out, in the attempt that held
+  heard = &said;
+  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
+  Exiv2::LogMsg::setHandler(Hear);
+  struct Mute {
+    ~Mute() {
+      heard = nullptr;
+      Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    }
+  } mute;
+  // Each block too large for its JPEG segment is left out in turn, and the rest written.
+  for (int attempt = 0;; ++attempt) {
+    said.clear();
+    try {
+      std::vector<uint8_t> bytes = Write(picture, written);
+      dropped.insert(dropped.end(), left_out.begin(), left_out.end());
+      dropped.insert(dropped.end(), said.begin(), said.end());
+      return bytes;
+    } catch (const Exiv2::AnyError& error) {
+      const std::string block = error.code() == Exiv2::kerTooLargeJpegSegment && attempt < 3
+                                    ? Dropped(error.what(), written)
+                                    : std::string();
+      if (block.empty()) {
+        throw Error(ErrorNumber::kFileAccess,
+                    "Path/File access error: cannot write the picture's metadata (" +
+                        std::string(error.what()) + ")",
+                    target);
+      }
+      left_out.push_back(block);
+    } catch (const std::exception& error) {
+      throw Error(ErrorNumber::kFileAccess,
+                  "Path/File access error: cannot write the picture's metadata (" +
+                      std::string(error.what()) + ")",
+                  target);
+    }
   }
 }
 

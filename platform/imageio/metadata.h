@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -20,11 +21,15 @@ class Metadata {
 
   bool empty() const { return blocks_ == nullptr; }
 
-  // Writes it into the finished picture file `path` (JPEG, PNG, WebP or TIFF), made
-  // true of what that file now holds: upright (orientation 1), `width` x `height`
-  // pixels, sRGB, without the old thumbnail. Raises (75) naming `target`.
-  void WriteInto(const std::string& path, int32_t width, int32_t height,
-                 const std::string& target) const;
+  // The finished picture file `picture` (the bytes of a JPEG, PNG, WebP or TIFF) with
+  // this metadata in it, made true of what the file holds: upright (orientation 1),
+  // `width` x `height` pixels, sRGB, without the old thumbnail. All in memory: nothing
+  // touches the file system. What the format has no room for (XMP or EXIF over a JPEG
+  // segment's 64 kB, a tag too large for its block) is left out, and `dropped` gets a
+  // sentence naming it. Raises (75) naming `target` when exiv2 cannot write it at all.
+  std::vector<uint8_t> WrittenInto(const std::vector<uint8_t>& picture, int32_t width,
+                                   int32_t height, const std::string& target,
+                                   std::vector<std::string>& dropped) const;
 
  private:
   std::shared_ptr<const MetadataBlocks> blocks_;

@@ -110,7 +110,9 @@ Bitmap ToBitmap(Decoded& picture, bool& opaque) {
     uint32_t* row = pixels.row(y);
     for (int32_t x = 0; x < width; ++x) {
       const Source at = Stored(picture.orientation, x, y, picture.width, picture.height);
-      row[x] = Premultiplied(samples + (static_cast<size_t>(at.y) * picture.width + at.x) * 4);
+      const uint8_t* sample = samples + (static_cast<size_t>(at.y) * picture.width + at.x) * 4;
+      row[x] = picture.premultiplied ? *reinterpret_cast<const uint32_t*>(sample)
+                                     : Premultiplied(sample);
     }
   }
   return bitmap;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/base/error.h"
+#include "platform/imageio/exif.h"
 #include "platform/imageio/limits.h"
 
 namespace platform {
@@ -63,6 +64,11 @@ Decoded ReadWithToolkit(const std::vector<uint8_t>& bytes, const std::string& pa
   out.width = image.width();
   out.height = image.height();
   out.layout = Decoded::Layout::kBgra;
+  // The toolkit obeys the orientation of the formats whose readers know it (TIFF); PNG's
+  // and WebP's are read here, and obeyed as a JPEG's is.
+  if (reader.transformation() == QImageIOHandler::TransformationNone) {
+    out.orientation = ContainerOrientation(bytes);
+  }
   const size_t row = static_cast<size_t>(out.width) * 4;
   uint8_t* const samples = out.Allocate(path);
   for (int32_t y = 0; y < out.height; ++y) {

@@ -53,18 +53,29 @@ void CheckWritable(const std::string& path) {
   }
 }
 
-void SavePicture(const OutputPicture& picture, const std::string& path,
-                 const SaveOptions& options) {
+SaveWarnings SavePicture(const OutputPicture& picture, const std::string& path,
+                         const SaveOptions& options) {
   CheckWritable(path);
   const OutputFormat format = OutputFormatOf(path);
   OutputPicture written = picture;
   written.alpha = picture.alpha && HoldsAlpha(format);
+  SaveWarnings warnings;
   WriteReplacing(path, [&](OutputFile& file) {
-    Encode(format, written, options.quality, file);
-    if (HoldsMetadata(format)) {
-      options.metadata.WriteInto(file.temporary, written.width(), written.height(), path);
+    if (!HoldsMetadata(format) || options.metadata.empty()) {
+      return Encode(format, written, options.quality, file);
     }
+    // The metadata goes in on the encoded bytes in memory, and the result reaches the
+    // file through the same checked writes as any picture: a short write is always seen.
+    std::vector<uint8_t> encoded;
+    OutputFile memory;
+    memory.target = path;
+    memory.memory = &encoded;
+    Encode(format, written, options.quality, memory);
+    const std::vector<uint8_t> whole =
+        options.metadata.WrittenInto(encoded, written.width(), written.height(), path, warnings);
+    WriteAll(file, whole.data(), whole.size());
   });
+  return warnings;
 }
 
 }  // namespace platform

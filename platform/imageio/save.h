@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/imageio/encoders.h"
 #include "platform/imageio/metadata.h"
@@ -17,11 +18,16 @@ struct SaveOptions {
   Metadata metadata;  // what to carry over; empty: none
 };
 
+// What a save left out of the file (metadata the format has no room for): one sentence
+// each, for the user to read; the picture itself is always whole.
+using SaveWarnings = std::vector<std::string>;
+
 // Writes `picture` to `path` in the format its extension names (raises 5 for one the
 // program does not write, and for HEIC or AVIF without an encoder). A format without
 // transparency gets the picture over black. Raises (75) naming `path` when it cannot be
 // written; the file that was at `path` is then untouched.
-void SavePicture(const OutputPicture& picture, const std::string& path, const SaveOptions& options);
+SaveWarnings SavePicture(const OutputPicture& picture, const std::string& path,
+                         const SaveOptions& options);
 
 // Raises (5) naming `path` unless the program can write its format here: the check
 // made before anything is turned.

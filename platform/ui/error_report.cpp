@@ -27,24 +27,41 @@ FatalAction& Action() {
 
 bool reporting = false;
 
+// The program's own name first: the window program and the renderer share these reports.
+std::string ProgramName() {
+  return QCoreApplication::instance() != nullptr ? QCoreApplication::applicationName().toStdString()
+                                                 : std::string("anyturn");
+}
+
+bool CanShowBox() {
+  return !reporting && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr &&
+         !Headless();
+}
+
 }  // namespace
 
 void SetFatalAction(FatalAction action) {
   Action() = action ? std::move(action) : EndProgram;
 }
 
+void ReportWarning(const std::string& text) {
+  std::fprintf(stderr, "%s: warning: %s\n", ProgramName().c_str(), text.c_str());
+  std::fflush(stderr);
+  if (CanShowBox()) {
+    reporting = true;
+    QMessageBox::warning(nullptr, QCoreApplication::applicationName(),
+                         QString::fromStdString(text));
+    reporting = false;
+  }
+}
+
 void Report(const std::exception& error) {
   const std::string text = DescribeError(error);
-  // The program's own name first: the window program and the renderer share this report.
-  const std::string program = QCoreApplication::instance() != nullptr
-                                  ? QCoreApplication::applicationName().toStdString()
-                                  : std::string("anyturn");
-  std::fprintf(stderr, "%s: %s\n", program.c_str(), text.c_str());
+  std::fprintf(stderr, "%s: %s\n", ProgramName().c_str(), text.c_str());
   std::fflush(stderr);
   // A box is modal and runs events; an error raised while it shows is reported on
   // standard error alone.
-  if (!reporting && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr &&
-      !Headless()) {
+  if (CanShowBox()) {
     reporting = true;
     QMessageBox::critical(nullptr, QCoreApplication::applicationName(),
                           QString::fromStdString(text));

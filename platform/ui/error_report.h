@@ -25,6 +25,11 @@ void ReportFatal(const std::exception& error);
 // for a failure the program recovers from: it goes on afterwards.
 void Report(const std::exception& error);
 
+// A note the user should read after something went through, but not wholly as asked
+// (metadata left out of a saved file): the same line on standard error, prefixed
+// "warning:", and an information box where someone can answer it.
+void ReportWarning(const std::string& text);
+
 // Runs `handler`, turning any error it raises into the report.
 template <typename F>
 void RunHandler(F&& handler) noexcept {

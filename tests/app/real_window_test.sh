@@ -18,10 +18,13 @@ mkdir "$work/app"
 cp "$anyturn" "$work/app/anyturn"
 cp "$here/../../assets/test.jpg" "$work/app/test.jpg"
 
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and says which: a number chosen here could be another
+# server's on a shared machine.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
-export DISPLAY=$display
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=:$(head -1 "$work/display")
 export XDG_CONFIG_HOME=$work/config  # the fit view's remembered choice stays here
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 unset QT_QPA_PLATFORM

@@ -23,6 +23,14 @@ TEST(ReadablePath, ShowsUtf8AsItIsAndEscapesEveryOtherByte) {
       {"cut\xE2\x82", "cut\\xE2\\x82"},                             // a sequence cut short
       {"a\\xE9", "a\\\\xE9"},  // a name that looks like an escape cannot pass for one
       {"a\\b", "a\\b"},
+      // Control characters would steer the terminal a report is printed on.
+      {"\x1B[2Jgone.jpg", "\\x1B[2Jgone.jpg"},
+      {"line\nbreak\r\t.png", "line\\x0Abreak\\x0D\\x09.png"},
+      {"del\x7F", "del\\x7F"},
+      {"c1\xC2\x9B"
+       "31m",
+       "c1\\xC2\\x9B31m"},               // CSI as a C1 control, in UTF-8
+      {"nbsp\xC2\xA0", "nbsp\xC2\xA0"},  // the first printable past C1
   };
   for (const auto& c : cases) EXPECT_EQ(platform::ReadablePath(c.bytes), c.shown) << c.shown;
 }

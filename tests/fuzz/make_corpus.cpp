@@ -16,6 +16,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include "platform/imageio/save.h"
+#include "tests/support/hostile_pictures.h"
 
 namespace {
 
@@ -27,6 +28,9 @@ QImage Picture(int width, int height, QImage::Format format) {
   }
   return image.convertToFormat(format);
 }
+
+// The fuzzer's -max_len (scripts/fuzz.sh).
+constexpr qsizetype kLongestInput = 65536 - 2;
 
 bool Write(const QDir& folder, const QString& name, const QByteArray& bytes) {
   QFile file(folder.filePath(name));
@@ -180,6 +184,15 @@ int main(int argc, char** argv) {
   for (const auto& seed : seeds) {
     if (seed.bytes.isEmpty() || !Write(folder, seed.name, seed.bytes)) {
       std::fprintf(stderr, "anyturn_make_corpus: cannot write %s\n", seed.name);
+      return 1;
+    }
+  }
+  // Damaged and hostile files; the large ones are cut to the fuzzer's longest input, which
+  // keeps their headers and first scans.
+  for (const hostile::Named& seed : hostile::All()) {
+    if (seed.bytes.isEmpty() ||
+        !Write(folder, "hostile-" + seed.name, seed.bytes.left(kLongestInput))) {
+      std::fprintf(stderr, "anyturn_make_corpus: cannot write %s\n", qPrintable(seed.name));
       return 1;
     }
   }

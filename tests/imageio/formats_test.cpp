@@ -13,6 +13,7 @@
 
 #include "platform/base/error.h"
 #include "platform/imageio/picture.h"
+#include "tests/support/hostile_pictures.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -286,6 +287,86 @@ TEST(Formats, AJpegCutShortIsRefused) {
       EXPECT_NE(std::string(e.what()).find("ends early"), std::string::npos) << e.what();
       EXPECT_EQ(e.path(), cut);
     }
+  }
+}
+
+std::string Written(const QByteArray& bytes, const std::string& name) {
+  const std::string path = testing_support::TempDir() + "/" + name;
+  std::ofstream(path, std::ios::binary).write(bytes.constData(), bytes.size());
+  return path;
+}
+
+// Damaged and hostile JPEGs are refused as damaged, before they cost what a whole picture
+// of their claimed size would: a 700-byte file claiming 16000 x 16000 pixels used to be
+// taken, at 6 GB, as a grey picture of that size.
+TEST(Formats, DamagedAndHostileJpegsAreRefused) {
+  const QByteArray good = hostile::Encoded(hostile::Scene(256, 192), "JPEG", 90);
+  // Bytes inside the entropy-coded data, flipped: bad Huffman codes and stray markers.
+  QByteArray scrambled = good;
+  const qsizetype scan = good.lastIndexOf(QByteArray("\xFF\xDA", 2));
+  for (qsizetype at = scan + 40; at < good.size() - 10; at += 97) scrambled[at] = '\xFF';
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    const char* says;
+  } cases[] = {
+      {"patched header", hostile::PatchedHeaderJpeg(16000, 16000), "damaged or ends early"},
+      {"scrambled data", scrambled, "damaged or ends early"},
+      {"1000 repeated scans", hostile::RepeatedScanJpeg(4000, 3000, 1000), "more than 500 scans"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Written(c.bytes, "hostile.jpg");
+    try {
+      platform::LoadPicture(path);
+      ADD_FAILURE() << c.name << ": taken for a picture";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.number(), ErrorNumber::kInvalidPicture) << c.name << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+      EXPECT_EQ(e.path(), path);
+    }
+  }
+  // A progressive picture of ordinary make is not one of them.
+  EXPECT_EQ(
+      platform::LoadPicture(Written(hostile::RepeatedScanJpeg(300, 200, 0), "p.jpg")).WidthPixels(),
+      300);
+}
+
+// PNG's eXIf and WebP's EXIF chunk say which way up, as a JPEG's EXIF does; a viewer
+// that obeys them shows the picture upright, and so must the program, or its output
+// (stamped upright) would show sideways there.
+TEST(Formats, PngAndWebpObeyTheirOrientation) {
+  QImage stored(6, 4, QImage::Format_ARGB32);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 6; ++x) stored.setPixel(x, y, qRgba(x * 40, y * 60, 90, 255 - x * 30));
+  }
+  // Orientation 6: stored a quarter turn anticlockwise; upright, pixel (x, y) is stored
+  // at (y, height - 1 - x).
+  const struct {
+    const char* name;
+    QByteArray bytes;
+  } cases[] = {
+      {"turned.png", hostile::PngWithOrientation(stored, 6)},
+      {"turned.webp", hostile::WebpWithOrientation(stored, 6)},
+  };
+  for (const auto& c : cases) {
+    const platform::Picture loaded = platform::LoadPicture(Written(c.bytes, c.name));
+    ASSERT_EQ(loaded.WidthPixels(), 4) << c.name;
+    ASSERT_EQ(loaded.HeightPixels(), 6) << c.name;
+    for (int y = 0; y < 6; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        const QRgb want = stored.pixel(y, 3 - x);
+        const uint32_t got = loaded.pixels().at(x, y);
+        const int alpha = qAlpha(want);
+        EXPECT_EQ(got >> 24, static_cast<uint32_t>(alpha)) << c.name << " " << x << "," << y;
+        EXPECT_NEAR(static_cast<int>((got >> 16) & 255), (qRed(want) * alpha + 127) / 255, 1)
+            << c.name << " " << x << "," << y;
+      }
+    }
+  }
+  // Orientation 1, and a block with none, leave the picture as stored.
+  for (const QByteArray& bytes :
+       {hostile::PngWithOrientation(stored, 1), hostile::WebpWithOrientation(stored, 1)}) {
+    EXPECT_EQ(platform::LoadPicture(Written(bytes, "upright")).WidthPixels(), 6);
   }
 }
 

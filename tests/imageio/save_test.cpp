@@ -13,6 +13,7 @@
 #include "platform/imageio/picture.h"
 #include "platform/imageio/safe_write.h"
 #include "platform/imageio/save.h"
+#include "tests/support/hostile_pictures.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -286,6 +287,92 @@ TEST(Metadata, DamagedOrMissingMetadataIsNone) {
     EXPECT_TRUE(platform::Metadata::ReadFrom(folder + name).empty()) << name;
   }
   EXPECT_TRUE(platform::Metadata::ReadFrom(testing_support::WritePicture(photo, "p.png")).empty());
+}
+
+// A file of the given bytes in a fresh folder; its path.
+std::string FileOf(const QByteArray& bytes, const std::string& name) {
+  const std::string path = testing_support::TempDir() + "/" + name;
+  std::ofstream(path, std::ios::binary).write(bytes.constData(), bytes.size());
+  return path;
+}
+
+platform::Metadata LongHistory(int bytes) {
+  return platform::Metadata::ReadFrom(FileOf(
+      hostile::WithXmp(hostile::Encoded(hostile::Scene(64, 48), "PNG"), bytes), "history.png"));
+}
+
+TEST(Save, AFullDiskWhileTheMetadataGoesInKeepsTheFileThatWasThere) {
+  // The picture alone fits; with its 60 kB of XMP it does not. The metadata used to go in
+  // through a second opening of the file whose short writes went unseen.
+  const platform::Metadata history = LongHistory(60000);
+  ASSERT_FALSE(history.empty());
+  const Bitmap turned = testing_support::Photo(64, 48);
+  for (const char* extension : {"jpg", "png", "webp", "tif"}) {
+    const testing_support::SmallDisk disk(64);
+    if (!disk.mounted()) GTEST_SKIP() << "needs the superuser to mount a small tmpfs";
+    const std::string path = disk.path() + "/kept." + extension;
+    std::ofstream(path) << "the old file";
+    std::ofstream(disk.path() + "/filler", std::ios::binary) << std::string(40 * 1024, 'f');
+    try {
+      platform::SavePicture(Whole(turned), path, {std::nullopt, history});
+      ADD_FAILURE() << extension << ": a full disk was reported as success";
+    } catch (const platform::Error& error) {
+      EXPECT_EQ(error.number(), ErrorNumber::kFileAccess) << extension;
+      EXPECT_NE(error.cause().find("No space left"), std::string::npos) << error.cause();
+    }
+    EXPECT_EQ(Contents(path), "the old file") << extension;
+    EXPECT_EQ(testing_support::Names(disk.path()),
+              (std::vector<std::string>{"filler", std::string("kept.") + extension}));
+    // Without the metadata the same disk takes the picture.
+    EXPECT_NO_THROW(platform::SavePicture(Whole(turned), path, {})) << extension;
+  }
+}
+
+std::string XmpDescription(const std::string& path) {
+  const auto image = Exiv2::ImageFactory::open(path);
+  image->readMetadata();
+  const auto found = image->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.description"));
+  return found == image->xmpData().end() ? "" : found->toString();
+}
+
+TEST(Save, MetadataTooLargeForAJpegIsLeftOutWithAWarning) {
+  const platform::Metadata history = LongHistory(70000);
+  ASSERT_FALSE(history.empty());
+  const Bitmap turned = testing_support::Photo(40, 30);
+  const std::string jpeg = testing_support::TempDir() + "/long.jpg";
+  const platform::SaveWarnings warnings =
+      platform::SavePicture(Whole(turned), jpeg, {std::nullopt, history});
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("XMP"), std::string::npos) << warnings[0];
+  EXPECT_NE(warnings[0].find("left out"), std::string::npos) << warnings[0];
+  EXPECT_EQ(platform::LoadPicture(jpeg).WidthPixels(), 40);
+  EXPECT_EQ(XmpDescription(jpeg), "");
+  // A PNG has room for it: all of it, and nothing to say.
+  const std::string png = testing_support::TempDir() + "/long.png";
+  EXPECT_TRUE(platform::SavePicture(Whole(turned), png, {std::nullopt, history}).empty());
+  EXPECT_GE(XmpDescription(png).size(), 70000u);
+
+  // One EXIF tag too large for the segment: that tag goes, named; the camera's stay.
+  const std::string source = testing_support::WritePicture(turned, "described.tif");
+  {
+    const auto image = Exiv2::ImageFactory::open(source);
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "TestCam";
+    exif["Exif.Image.ImageDescription"] = std::string(70000, 'd');
+    image->setExifData(exif);
+    image->writeMetadata();
+  }
+  const std::string described = testing_support::TempDir() + "/described.jpg";
+  const platform::SaveWarnings exif_warnings = platform::SavePicture(
+      Whole(turned), described, {std::nullopt, platform::Metadata::ReadFrom(source)});
+  ASSERT_EQ(exif_warnings.size(), 1u);
+  EXPECT_NE(exif_warnings[0].find("Exif.Image.ImageDescription"), std::string::npos)
+      << exif_warnings[0];
+  const auto image = Exiv2::ImageFactory::open(described);
+  image->readMetadata();
+  EXPECT_EQ(Tag(image->exifData(), "Exif.Image.Make"), "TestCam");
+  EXPECT_EQ(Tag(image->exifData(), "Exif.Image.ImageDescription"), "");
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
 #include "tests/support/test_support.h"
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/ui/picture_box.h"
 
@@ -45,6 +52,29 @@ std::unique_ptr<app::frm_Main> StartedWindow(const platform::Bitmap& picture) {
   auto form = std::make_unique<app::frm_Main>(WritePicture(picture, "test.png"));
   form->Form_Load();
   return form;
+}
+
+SmallDisk::SmallDisk(int kilobytes) : path_(TempDir()) {
+  const std::string options = "size=" + std::to_string(kilobytes) + "k";
+  mounted_ = ::geteuid() == 0 && ::mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void Fill(platform::PictureBox& box, const platform::Bitmap& bitmap) {

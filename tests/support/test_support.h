@@ -35,6 +35,29 @@ class ReportCatcher {
 // The main window after start-up with `picture` as the loaded picture.
 std::unique_ptr<app::frm_Main> StartedWindow(const platform::Bitmap& picture);
 
+// A small file system of its own (a tmpfs of `kilobytes`), mounted in a fresh temporary
+// folder while it lives: a real full disk. Needs the superuser; `mounted()` says whether
+// it could be made, and tests skip without it.
+class SmallDisk {
+ public:
+  explicit SmallDisk(int kilobytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+// The names in `folder` (no . and ..), sorted.
+std::vector<std::string> Names(const std::string& folder);
+
+// A file's bytes; empty for a file that cannot be read.
+std::string Contents(const std::string& path);
+
 // Sets a surface's persistent image to `bitmap` (resizing the surface to it).
 void Fill(platform::PictureBox& box, const platform::Bitmap& bitmap);
 

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# anyturn-render from the outside: outputs, state and exit codes for good and bad input.
+# anyturn-render from the outside: outputs, state and exit codes for good and bad input,
+# and files that are never lost.
+#   renderer_test.sh ANYTURN_RENDER PICTURE ANYTURN_HOSTILE_PICTURES ANYTURN
 set -u
-render=$1 picture=$2
+render=$1 picture=$2 make_hostile=$3 anyturn=$4
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+  for mounted in "$work"/small*; do mountpoint -q "$mounted" 2>/dev/null && umount "$mounted"; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
 failures=0 passed=0
 check() {  # check NAME CONDITION...
   local name=$1; shift
@@ -48,10 +54,20 @@ check "no output for a bad picture" test ! -e "$work/x.png"
 check "missing picture exits 1" test $? -eq 1
 check "missing picture says so" grep -q "File not found: $work/none.jpg" "$work/err"
 
+# Runs as an unprivileged user work on copies in a folder anyone may enter: the clone
+# itself may lie in a private folder (mode 700, as mktemp -d and many homes make them).
+public=$work/public
+mkdir -p "$public/bin"
+cp "$render" "$public/bin/anyturn-render"
+cp "$picture" "$public/picture.jpg"
+chmod 755 "$work" "$public" "$public/bin"
+chmod 644 "$public/picture.jpg"
+as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$public/bin/anyturn-render" "$@"; }
+
 # A file nobody may read, tried as an unprivileged user where that is possible.
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
-  cp "$picture" "$work/locked.jpg"; chmod 000 "$work/locked.jpg"; chmod 755 "$work"
-  setpriv --reuid=65534 --regid=65534 --clear-groups "$render" "$work/locked.jpg" 2>"$work/err"
+  cp "$picture" "$work/locked.jpg"; chmod 000 "$work/locked.jpg"
+  as_nobody "$work/locked.jpg" 2>"$work/err"
   check "unreadable picture exits 1" test $? -eq 1
   check "unreadable picture says so" grep -q "cannot be read: $work/locked.jpg" "$work/err"
 fi
@@ -114,8 +130,7 @@ if [ "$(id -u)" = 0 ] && mkdir "$work/small" && mount -t tmpfs -o size=64k tmpfs
 fi
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   mkdir -p "$work/shut"; printf 'the old file' >"$work/shut/kept.png"; chmod 755 "$work/shut"
-  setpriv --reuid=65534 --regid=65534 --clear-groups "$render" "$picture" --angle 30 \
-    --out "$work/shut/kept.png" 2>"$work/err"
+  as_nobody "$public/picture.jpg" --angle 30 --out "$work/shut/kept.png" 2>"$work/err"
   check "unwritable folder exits 1" test $? -eq 1
   check "unwritable folder is reported" grep -q "cannot write the picture.*kept.png" "$work/err"
   check "unwritable folder keeps the old file" test "$(cat "$work/shut/kept.png")" = "the old file"
@@ -139,6 +154,132 @@ check "a batch straightens by each picture's own level" \
   test $? -eq 0 -a -s "$work/straight/one.jpg" -a -s "$work/straight/flat.png"
 "$render" "$picture" --level --out-dir "$work/b" >/dev/null 2>&1
 check "--level with --out-dir exits 2" test $? -eq 2
+
+# Files never lost, inputs that never get in.
+"$make_hostile" "$work/hostile"
+hostile=$work/hostile
+same_files() { [ "$(cd "$1" && find . -type f -exec md5sum {} + | sort)" = "$2" ]; }
+listing() { (cd "$1" && find . -type f -exec md5sum {} + | sort); }
+
+# A full disk while the metadata goes in: the old file stays, byte for byte.
+if [ "$(id -u)" = 0 ] && mkdir "$work/small-meta" &&
+   mount -t tmpfs -o size=64k tmpfs "$work/small-meta" 2>/dev/null; then
+  head -c 40000 /dev/zero >"$work/small-meta/filler"
+  for ext in jpg png webp tif; do
+    printf 'the old file' >"$work/small-meta/keep.$ext"
+    "$render" "$hostile/xmp-60k.jpg" --angle 30 --out "$work/small-meta/keep.$ext" 2>"$work/err"
+    check "full disk with metadata, .$ext: exit 1" test $? -eq 1
+    check "full disk with metadata, .$ext: named" grep -q "No space left.*keep.$ext" "$work/err"
+    check "full disk with metadata, .$ext: old file kept" \
+      test "$(cat "$work/small-meta/keep.$ext")" = "the old file"
+    check "full disk with metadata, .$ext: no temporary" \
+      test "$(ls -A "$work/small-meta" | grep -vc '^filler$\|^keep\.')" -eq 0
+  done
+  umount "$work/small-meta"
+fi
+
+# More than 64 kB of XMP into a JPEG: the picture is written, the XMP left out, said.
+"$render" "$hostile/xmp-70k.png" --angle 30 --out "$work/history.jpg" 2>"$work/err"
+check "too much XMP for a JPEG: written" test $? -eq 0 -a -s "$work/history.jpg"
+check "too much XMP for a JPEG: the warning names it" grep -q "warning:.*XMP.*left out" "$work/err"
+
+# Damaged and hostile JPEGs: refused, quickly, without the memory their headers claim.
+if command -v /usr/bin/time >/dev/null; then
+  /usr/bin/time -f %M -o "$work/peak" "$render" "$hostile/patched-header.jpg" --angle 30 \
+    --out "$work/patched.png" 2>"$work/err"
+  check "a header claiming 16000 x 16000: exit 1" test $? -eq 1
+  check "a header claiming 16000 x 16000: 481" grep -q "error 481.*damaged or ends early" "$work/err"
+  check "a header claiming 16000 x 16000: under 200 MB (got $(tail -1 "$work/peak") kB)" \
+    test "$(tail -1 "$work/peak")" -lt 204800
+  check "a header claiming 16000 x 16000: nothing written" test ! -e "$work/patched.png"
+fi
+started=$(date +%s%N)
+"$render" "$hostile/repeated-scans.jpg" --angle 30 --out "$work/scans.png" 2>"$work/err"
+status=$? elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+check "a thousand scans: exit 1" test $status -eq 1
+check "a thousand scans: 481" grep -q "error 481.*more than 500 scans" "$work/err"
+check "a thousand scans: refused within 3 s (took $elapsed_ms ms)" test "$elapsed_ms" -lt 3000
+
+# PNG and WebP turned upright by their own orientation tags, as JPEG is.
+for ext in png webp; do
+  "$render" "$hostile/oriented-6.$ext" --state >"$work/state-oriented"
+  check "orientation 6 in a .$ext is obeyed" grep -q '"pSrc":{[^}]*"width":20,"height":30' "$work/state-oriented"
+done
+
+# Batches: every collision refused before anything is written, every input unchanged.
+mkdir -p "$work/b/d1" "$work/b/d2" "$work/b/c/d1" "$work/b/c/d2"
+cp "$picture" "$work/b/d1/a.jpg"; cp "$hostile/oriented-6.png" "$work/b/d2/a.jpg"
+cp "$picture" "$work/b/c.jpg"; cp "$hostile/oriented-6.png" "$work/b/c.png"
+cp "$picture" "$work/b/b.png"; cp "$hostile/oriented-6.png" "$work/b/b.gif"
+cp "$picture" "$work/b/c/d1/a.jpg"; cp "$picture" "$work/b/c/d2/a.jpg"
+before=$(listing "$work/b")
+while IFS='|' read -r name args; do
+  # shellcheck disable=SC2086
+  (cd "$work/b" && "$render" --angle 30 $args) >/dev/null 2>"$work/err"
+  check "batch refuses $name: exit 2" test $? -eq 2
+  check "batch refuses $name: says why" grep -q "would" "$work/err"
+  check "batch refuses $name: nothing written, inputs unchanged" same_files "$work/b" "$before"
+done <<'CASES'
+one name from two folders|--out-dir out d1/a.jpg d2/a.jpg
+two types made one|--out-dir out b.png b.gif
+--format for two types|--format webp --out-dir out c.jpg c.png
+the pictures' own folder|--out-dir . c.jpg
+a picture named later|--out-dir c/d2 c/d1/a.jpg c/d2/a.jpg
+a collision despite --overwrite|--overwrite --out-dir c/d2 c/d1/a.jpg c/d2/a.jpg
+CASES
+check "refusals name both pictures" grep -q "c/d1/a.jpg and c/d2/a.jpg" "$work/err"
+(cd "$work/b" && "$render" --angle 30 --overwrite --out-dir . c.jpg) 2>"$work/err"
+check "--overwrite replaces the picture itself" test $? -eq 0
+check "--overwrite wrote the turned picture" test "$(md5sum <"$work/b/c.jpg")" != "$(md5sum <"$picture")"
+"$render" "$picture" --overwrite --out "$work/x.png" >/dev/null 2>&1
+check "--overwrite without --out-dir exits 2" test $? -eq 2
+
+# Names: the bytes given, each in its place; odd characters shown escaped.
+mkdir "$work/names"
+cp "$picture" "$work/names/"$'\xff.jpg'
+cp "$hostile/oriented-6.png" "$work/names/"$'\xfe.jpg'
+(cd "$work/names" && "$render" $'\xff.jpg' --angle 30 --out $'\xfe.png')
+check "a name that is not UTF-8 is written as given" test -s "$work/names/"$'\xfe.png'
+check "and no other name is made" test "$(ls "$work/names" | wc -l)" -eq 3
+(cd "$work/names" && "$render" --out $'\xfe.jpg' $'\xff.jpg' --state) >"$work/state-names" 2>/dev/null
+check "--out's name is not taken for the picture's" \
+  grep -q '"pSrc":{[^}]*"width":'"$(identify -format %w "$picture")" "$work/state-names"
+"$render" "$work/"$'\e[31mred\x9b.jpg' 2>"$work/err"
+check "control characters are escaped in reports" grep -qF '\x1B[31mred\x9B.jpg' "$work/err"
+check "no control character reaches the terminal" test "$(tr -d '\n' <"$work/err" | tr -d '[:print:]' | wc -c)" -eq 0
+export XDG_CONFIG_HOME=$work/config  # the window program remembers its choices there
+QT_QPA_PLATFORM=offscreen "$anyturn" "$work/names/"$'\xfd missing.jpg' 2>"$work/err"
+check "the window program takes a name's bytes too" grep -qF 'File not found: '"$work"'/names/\xFD missing.jpg' "$work/err"
+QT_QPA_PLATFORM=offscreen timeout 3 "$anyturn" "$work/names/"$'\xff.jpg' 2>"$work/err"
+check "the window program opens a name that is not UTF-8" test $? -eq 124
+
+# Writing over a file keeps its owner, its links and its other names.
+if [ "$(id -u)" = 0 ]; then
+  mkdir "$work/own"
+  printf 'old' >"$work/own/theirs.png"; chown 65534:65534 "$work/own/theirs.png"; chmod 640 "$work/own/theirs.png"
+  "$render" "$picture" --angle 30 --out "$work/own/theirs.png"
+  check "another user's file stays theirs" test "$(stat -c %u:%g:%a "$work/own/theirs.png")" = 65534:65534:640
+  printf 'old' >"$work/own/real.png"; ln -s real.png "$work/own/link.png"
+  "$render" "$picture" --angle 30 --out "$work/own/link.png"
+  check "a link stays a link" test -L "$work/own/link.png"
+  check "its target gets the picture" test "$(head -c 4 "$work/own/real.png" | od -An -c | tr -d ' ')" = '211PNG'
+  printf 'old' >"$work/own/one.png"; ln "$work/own/one.png" "$work/own/two.png"
+  "$render" "$picture" --angle 30 --out "$work/own/one.png"
+  check "every hard link shows the picture" cmp -s "$work/own/one.png" "$work/own/two.png"
+  check "and no temporary is left" test "$(ls -A "$work/own" | wc -l)" -eq 5
+fi
+
+# A termination signal while a batch writes leaves no temporary behind.
+convert -size 4000x4000 gradient:navy-orange "$work/big.png" 2>/dev/null
+if [ -s "$work/big.png" ]; then
+  mkdir "$work/sig"
+  "$render" --angle 30 --out-dir "$work/sig" "$work/big.png" 2>/dev/null &
+  batch=$!
+  for _ in $(seq 500); do ls -A "$work/sig" | grep -q '^\.' && break; sleep 0.01; done
+  kill -TERM "$batch"; wait "$batch"
+  check "the batch was stopped while writing" test $? -eq 143
+  check "a signal during a batch leaves no temporary" test -z "$(ls -A "$work/sig")"
+fi
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]
