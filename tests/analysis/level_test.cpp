@@ -5,7 +5,7 @@
 #include <numbers>
 #include <random>
 
-#include "platform/pixels/level.h"
+#include "platform/analysis/level.h"
 #include "tests/support/pixels_support.h"
 
 namespace {
