@@ -13,6 +13,11 @@ platform::LevelSuggestion LevelOf(const platform::Picture& picture) {
   return platform::SuggestLevel(picture.pixels().Read());
 }
 
+QString NoLevelTip(const platform::LevelSuggestion& suggestion) {
+  return QString::fromStdString(suggestion.reason.empty() ? platform::kNoLevelLine
+                                                          : suggestion.reason);
+}
+
 LevelKey::LevelKey(frm_Main& form) : form_(form) {
   key_ = new QShortcut(QKeySequence(Qt::Key_L), form.widget());
   key_->setContext(Qt::WindowShortcut);
@@ -43,7 +48,7 @@ void LevelKey::Level() {
   if (!suggestion.level) {
     const QWidget* bar = form_.widget();
     const QPoint at(form_.hsTurn.LeftPixels(), form_.hsTurn.TopPixels());
-    QToolTip::showText(bar->mapToGlobal(at), kNoLevelTip, form_.widget());
+    QToolTip::showText(bar->mapToGlobal(at), NoLevelTip(suggestion), form_.widget());
     return;
   }
   form_.hsTurn.Press(*suggestion.level);  // through the bar's usual change, as a key would

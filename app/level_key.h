@@ -6,11 +6,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QShortcut>
+#include <QString>
 #include <future>
 #include <memory>
 
+#include "platform/analysis/level.h"
 #include "platform/imageio/picture.h"
-#include "platform/pixels/level.h"
 
 namespace app {
 
@@ -42,7 +43,7 @@ class LevelKey : public QObject {
   QPointer<QShortcut> key_;  // the window's: gone with it, or with this if this goes first
 };
 
-// The tooltip's text when no line dominates.
-inline constexpr const char* kNoLevelTip = "No dominant straight line found to level by";
+// The tooltip by the bar when there is no suggestion: why, in a few words.
+QString NoLevelTip(const platform::LevelSuggestion& suggestion);
 
 }  // namespace app

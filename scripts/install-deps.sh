@@ -16,6 +16,9 @@ packages=(
   libheif-examples libjpeg-turbo-progs     # other decoders the format tests compare with
   desktop-file-utils appstream man-db      # the installation's checks
   dpkg-dev file lintian                    # the Debian package and its check
+  libopencv-imgproc-dev                    # the level's line segment detector
+  mate-backgrounds lomiri-wallpapers-16.04 lomiri-wallpapers-20.04  # real photos for the
+  plasma-workspace-wallpapers opencv-doc   # level's tests and benchmark (read in place)
 )
 if [ "${ANYTURN_WITH_SANITIZERS:-1}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)  # the fuzzer and the sanitizer runtime

@@ -97,7 +97,8 @@ TEST(LevelKey, WithoutADominantLineNothingMoves) {
   EXPECT_EQ(form.hsTurn.Value(), 20);
   EXPECT_EQ(form.Handlings(), 1);
   EXPECT_FALSE(key.Suggestion().level.has_value());
-  EXPECT_EQ(QToolTip::text(), app::kNoLevelTip);
+  EXPECT_EQ(QToolTip::text(), platform::kNoLevelLine);
+  EXPECT_FALSE(key.Suggestion().reason.empty());
 }
 
 TEST(LevelKey, EachOpenedPictureGetsItsOwnSuggestion) {
