@@ -123,14 +123,18 @@ Outcome RunProgram(const QString& program, const QStringList& arguments,
           process.readAllStandardError().toStdString()};
 }
 
-// A folder holding a copy of the window program and, once a case has made it, test.jpg.
+// A folder holding copies of both programs and, once a case has made it, test.jpg: an
+// unprivileged user can run them there even when the build lies in a private folder.
 class Folder {
  public:
   Folder() {
     dir_.setAutoRemove(true);
     QFile::copy(ANYTURN_BINARY, program());
-    QFile(program()).setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::ExeOther |
-                                    QFile::ReadOther | QFile::ExeGroup | QFile::ReadGroup);
+    QFile::copy(ANYTURN_RENDER, renderer());
+    for (const QString& copy : {program(), renderer()}) {
+      QFile(copy).setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::ExeOther |
+                                 QFile::ReadOther | QFile::ExeGroup | QFile::ReadGroup);
+    }
     // Readable by the unprivileged user one case runs as.
     std::filesystem::permissions(
         dir_.path().toStdString(),
@@ -139,6 +143,7 @@ class Folder {
             std::filesystem::perms::others_exec);
   }
   QString program() const { return dir_.filePath("anyturn"); }
+  QString renderer() const { return dir_.filePath("anyturn-render"); }
   std::string picture() const { return dir_.filePath("test.jpg").toStdString(); }
 
  private:
@@ -434,10 +439,11 @@ TEST(PicturesBothPrograms, LoadAndTurnOrAreRefusedWithAReport) {
     const QString picture = QString::fromStdString(folder.picture());
     const QString angle = c.limit.isEmpty() ? "30" : "45";
     QTemporaryDir out;
-    const Outcome render0 = RunProgram(
-        ANYTURN_RENDER, {picture, "--angle", "0", "--out", out.filePath("0.png")}, prefix);
-    const Outcome render30 = RunProgram(
-        ANYTURN_RENDER, {picture, "--angle", angle, "--out", out.filePath("30.png")}, prefix);
+    const QString render = folder.renderer();
+    const Outcome render0 =
+        RunProgram(render, {picture, "--angle", "0", "--out", out.filePath("0.png")}, prefix);
+    const Outcome render30 =
+        RunProgram(render, {picture, "--angle", angle, "--out", out.filePath("30.png")}, prefix);
     if (c.check) {
       ASSERT_EQ(render0.exit_code, 0) << render0.err;
       ASSERT_EQ(render30.exit_code, 0) << render30.err;
