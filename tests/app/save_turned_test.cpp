@@ -13,6 +13,7 @@
 #include "app/save_turned.h"
 #include "platform/base/error.h"
 #include "platform/imageio/picture.h"
+#include "tests/support/hostile_pictures.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -192,6 +193,25 @@ TEST(PictureSaver, AFailedSaveIsReportedAndTheWindowGoesOn) {
   EXPECT_TRUE(fatal.reports.empty());
   form->hsTurn.SetValue(11);
   EXPECT_EQ(form->lblAngle.Caption(), "11");
+}
+
+TEST(PictureSaver, MetadataTooLargeForTheFormatIsLeftOutAndSaid) {
+  // A PNG with a long edit history in its XMP, saved from the window as JPEG: the picture
+  // is written, the XMP left out, and the window says so (a box, and standard error).
+  const QByteArray history =
+      hostile::WithXmp(hostile::Encoded(hostile::Scene(60, 40), "PNG"), 70000);
+  const std::string photo = testing_support::TempDir() + "/history.png";
+  std::ofstream(photo, std::ios::binary).write(history.constData(), history.size());
+  const auto form = Turned(photo, 12);
+  QSettings settings(QString::fromStdString(testing_support::TempDir() + "/s.ini"),
+                     QSettings::IniFormat);
+  app::PictureSaver saver(*form, settings);
+  testing::internal::CaptureStderr();
+  const std::string path = testing_support::TempDir() + "/turned.jpg";
+  EXPECT_TRUE(saver.Save(path, Outside::kBlack));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("warning: " + path + ": the XMP metadata"), std::string::npos) << err;
+  EXPECT_EQ(platform::LoadPicture(path).WidthPixels(), form->pDes.WidthPixels());
 }
 
 TEST(ProposedSaveName, IsBesideThePictureInItsOwnTypeWhenWritten) {
