@@ -223,20 +223,20 @@ void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& c
 }
 
 // The angle, in tenths, that levels the picture; 0 without a suggestion.
-int LevelTenths(const platform::LevelSuggestion& suggestion) {
+int TenthsThatLevel(const platform::LevelSuggestion& suggestion) {
   return suggestion.level ? app::LevelTenths(suggestion.tilt) : 0;
 }
 
 // A whole angle moves the bar as a key press would; one with tenths turns as the last of a
 // run of fine key presses would; "level" by the level suggestion.
 void MoveBar(app::frm_Main& form, int tenths) {
-  if (tenths == kLevelAngle) tenths = LevelTenths(app::LevelOf(form.pSrc.Picture()));
+  if (tenths == kLevelAngle) tenths = TenthsThatLevel(app::LevelOf(form.pSrc.Picture()));
   form.MoveToTenths(tenths);
 }
 
 std::string LevelJson(const platform::LevelSuggestion& suggestion) {
   char text[128];
-  const std::string level = suggestion.level ? app::AngleText(LevelTenths(suggestion)) : "null";
+  const std::string level = suggestion.level ? app::AngleText(TenthsThatLevel(suggestion)) : "null";
   std::snprintf(text, sizeof text, "{\"level\": %s, \"tilt\": %.2f, \"confidence\": %.2f}",
                 level.c_str(), suggestion.tilt, suggestion.confidence);
   return text;
