@@ -1,8 +1,12 @@
 #include "app/frm_main.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
+#include "app/angle_tenths.h"
 #include "app/frm_main_description.h"
+#include "platform/base/error.h"
 #include "platform/base/trace.h"
 #include "platform/imageio/picture.h"
 #include "platform/ui/app_services.h"
@@ -69,8 +73,35 @@ void frm_Main::ShowUnturned(const platform::Picture& picture) {
 }
 
 void frm_Main::hsTurn_Change() {
-  pending_turn_ = true;
+  // Noted at once, not when handled: a fine change that follows goes on from here.
+  tenths_ = 10 * hsTurn.Value();
+  pending_turn_ = Pending::kBar;
   Handle();
+}
+
+void frm_Main::SetTenths(int tenths) {
+  if (tenths < 0 || tenths > kMaxTenths) {
+    throw platform::Error(
+        platform::ErrorNumber::kInvalidPropertyValue,
+        "Invalid property value: " + AngleText(tenths) + " degrees is outside the range of hsTurn");
+  }
+  tenths_ = tenths;
+  hsTurn.ShowValue(NearestDegree(tenths));
+  pending_turn_ = Pending::kTenths;
+  Handle();
+}
+
+void frm_Main::StepTenths(int step) {
+  const int tenths = std::clamp(tenths_ + step, 0, kMaxTenths);
+  if (tenths != tenths_) SetTenths(tenths);
+}
+
+void frm_Main::MoveToTenths(int tenths) {
+  if (tenths % 10 == 0) {
+    hsTurn.Press(tenths / 10);
+  } else {
+    SetTenths(tenths);
+  }
 }
 
 void frm_Main::OpenPicture(const std::string& path) {
@@ -88,14 +119,18 @@ void frm_Main::Handle() {
     ~Guard() { flag = false; }
   } guard{handling_};
   handling_ = true;
-  while (pending_open_ || pending_turn_) {
+  while (pending_open_ || pending_turn_ != Pending::kNone) {
     if (pending_open_) {
       const std::string path = std::move(*pending_open_);
       pending_open_.reset();
       ShowOpened(path);
     } else {
-      pending_turn_ = false;
-      TurnToBarValue();
+      const Pending turn = std::exchange(pending_turn_, Pending::kNone);
+      if (turn == Pending::kBar) {
+        TurnToBarValue();
+      } else {
+        TurnToTenths();
+      }
     }
   }
 }
@@ -113,7 +148,10 @@ void frm_Main::ShowOpened(const std::string& path) {
   pSrc.SetPicture(picture);
   if (on_picture_loaded) on_picture_loaded();
   if (Turned()) {
-    pending_turn_ = true;  // turned by the bar's value, as a move of the bar turns it
+    // Turned by the angle, as a move of the bar, or a fine change, turns it.
+    if (pending_turn_ == Pending::kNone) {
+      pending_turn_ = tenths_ % 10 == 0 ? Pending::kBar : Pending::kTenths;
+    }
     return;
   }
   // Unturned, as at start-up: the picture over the display's black background.
@@ -128,14 +166,22 @@ void frm_Main::TurnToBarValue() {
     platform::TraceRecord("hsTurn_Change").Number("value", int64_t{hsTurn.Value()}).Emit();
   }
   lblAngle.SetCaption(std::to_string(hsTurn.Value()));
-  TurnPicture(hsTurn.Value());
+  TurnPicture(static_cast<platform::Angle>(hsTurn.Value()));
   platform::DoEvents();
 }
 
-void frm_Main::TurnPicture(int value) {
-  const bool right = mod_Turn::IsRightAngle(static_cast<platform::Angle>(value));
-  const auto angle = static_cast<platform::Angle>(value);
-  if (right) {
+// As the bar's handling, with the angle T / 10: the label, the turn, the events.
+void frm_Main::TurnToTenths() {
+  ++handlings_;
+  const platform::Angle angle = AngleOfTenths(tenths_);
+  if (platform::Tracing()) platform::TraceRecord("FineTurn").Number("angle", angle).Emit();
+  lblAngle.SetCaption(AngleText(tenths_));
+  TurnPicture(angle);
+  platform::DoEvents();
+}
+
+void frm_Main::TurnPicture(platform::Angle angle) {
+  if (mod_Turn::IsRightAngle(angle)) {
     mod_Turn::PlgTurn(*this, pSrc, pDes, angle);
   } else {
     mod_Turn::AnyAngleTurn(pSrc, pDes, angle);

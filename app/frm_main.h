@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/base/runtime.h"
 #include "platform/imageio/picture.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/form.h"
@@ -44,12 +45,27 @@ class frm_Main : public platform::Form {
   // when pDes holds the picture unturned.
   bool Turned() const;
 
+  // The angle in whole tenths of a degree, T from 0 to 3600 (app/angle_tenths.h): ten
+  // times the bar's value after each plain move of the bar, and what the fine changes
+  // below set. Ahead of pDes while a handling is under way.
+  int Tenths() const { return tenths_; }
+  // A fine change: the angle to `tenths` / 10 degrees (0 to 3600), the thumb to the
+  // nearest whole degree without a turn of its own, then the label and the turn through
+  // the same handling as the bar's events. The label shows "30.3"; pDes the picture
+  // turned by the single-precision 30.3.
+  void SetTenths(int tenths);
+  // T + `step`, kept within 0..3600; nothing when that leaves T as it is.
+  void StepTenths(int step);
+  // To `tenths`: a whole number of degrees moves the bar as a key press does (its Change
+  // follows, as today's keys raise it), a value with tenths is a fine change.
+  void MoveToTenths(int tenths);
+
   // The pieces of the handlers, for a second window that only turns (the coverage of a
   // turn, for saving): the surfaces' settings of Form_Load; a picture shown unturned as
   // Form_Load shows it; the turn of a bar's move, without the label and the events.
   void PrepareSurfaces();
   void ShowUnturned(const platform::Picture& picture);
-  void TurnPicture(int value);
+  void TurnPicture(platform::Angle angle);
 
   // Whether a handling (a turn, an opening) is under way: pDes is then not yet what it
   // will show.
@@ -63,14 +79,19 @@ class frm_Main : public platform::Form {
   int Handlings() const { return handlings_; }
 
  private:
+  // Which turn a handling still owes: to the bar's value, or to T after a fine change.
+  enum class Pending { kNone, kBar, kTenths };
+
   void Handle();
   void TurnToBarValue();
+  void TurnToTenths();
   void ShowOpened(const std::string& path);
 
   std::optional<std::string> picture_path_;
   std::string start_caption_;  // the label's caption until the bar first moves
   bool handling_ = false;
-  bool pending_turn_ = false;
+  Pending pending_turn_ = Pending::kNone;
+  int tenths_ = 0;
   std::optional<std::string> pending_open_;
   int handlings_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <QToolTip>
 #include <QWidget>
 
+#include "app/angle_tenths.h"
 #include "app/frm_main.h"
 
 namespace app {
@@ -51,7 +52,8 @@ void LevelKey::Level() {
     QToolTip::showText(bar->mapToGlobal(at), NoLevelTip(suggestion), form_.widget());
     return;
   }
-  form_.hsTurn.Press(*suggestion.level);  // through the bar's usual change, as a key would
+  // To the tenth: a whole value through the bar's usual change, as a key would.
+  form_.MoveToTenths(LevelTenths(suggestion.tilt));
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
-// The L key: the bar moves to the value that levels the picture's dominant lines, through
-// its usual change. The suggestion is worked out once per picture, on a thread of its
-// own as soon as the picture is shown, so that neither the first frame nor the key waits.
+// The L key: the angle goes to the tenth of a degree that levels the picture's dominant
+// lines; a whole value moves the bar through its usual change. The suggestion is worked out once
+// per picture, on a thread of its own as soon as the picture is shown, so that neither the first
+// frame nor the key waits.
 #pragma once
 
 #include <QObject>
@@ -29,7 +30,7 @@ class LevelKey : public QObject {
   LevelKey(const LevelKey&) = delete;
   LevelKey& operator=(const LevelKey&) = delete;
 
-  // L: the bar to the suggested value, or, without one, a tooltip by the bar.
+  // L: the angle to the suggested turn, to a tenth, or, without one, a tooltip by the bar.
   void Level();
 
   // The suggestion for the current picture (waits for it if still being worked out).

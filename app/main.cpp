@@ -13,11 +13,15 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/fine_keys.h"
 #include "app/fit_view.h"
 #include "app/frm_main.h"
+#include "app/grid_view.h"
 #include "app/level_key.h"
 #include "app/picture_opener.h"
+#include "app/picture_overlay.h"
 #include "app/picture_saver.h"
+#include "app/straighten_line.h"
 #include "platform/base/trace.h"
 #include "platform/imageio/picture.h"
 #include "platform/ui/error_report.h"
@@ -27,8 +31,15 @@ namespace {
 std::optional<std::string> PictureArgument(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Turns a picture by any whole number of degrees chosen on a scroll bar.\n"
-      "Without PICTURE, shows test.jpg from the program's own folder.");
+      "Turns a picture by any angle chosen on a scroll bar, to a tenth of a degree.\n"
+      "Without PICTURE, shows test.jpg from the program's own folder.\n\n"
+      "Keys: Left and Right turn by one degree, Shift+Left and Shift+Right (or Shift and the\n"
+      "mouse wheel over the picture) by a tenth, PageUp and PageDown by ten; Home and End go\n"
+      "to 0 and 360. L levels the picture's dominant lines to a tenth. F fits a large picture\n"
+      "in the window, 1 goes back to 1:1, G shows or hides a grid. Ctrl+O opens a picture,\n"
+      "Ctrl+S saves the turned one.\n"
+      "Drag with the right mouse button along something that should be level (or upright):\n"
+      "on release the picture turns so that the line is; Esc during the drag cancels it.");
   parser.addPositionalArgument("PICTURE", "The picture to turn.", "[PICTURE]");
   app::ParseCommandLine(parser, "anyturn", argc, argv);
   const std::vector<std::string> pictures = app::RawPositionalArguments(parser);
@@ -57,8 +68,12 @@ int main(int argc, char** argv) {
   form.Show();
   app::PictureOpener opener(form);  // Ctrl+O and drops
   QSettings settings("anyturn", "anyturn");
-  app::FitView fit(form, settings);         // F and 1
-  app::PictureSaver saver(form, settings);  // Ctrl+S
-  app::LevelKey level(form);                // L
+  app::FitView fit(form, settings);               // F and 1
+  app::PictureSaver saver(form, settings);        // Ctrl+S
+  app::LevelKey level(form);                      // L
+  app::FineKeys fine(form);                       // Shift+Right, Shift+Left, Shift and the wheel
+  auto* overlay = new app::PictureOverlay(form);  // the window's; over the picture
+  app::GridView grid(form, *overlay, settings);   // G
+  app::StraightenLine line(form, *overlay);       // the right mouse button, Esc
   return QApplication::exec();
 }

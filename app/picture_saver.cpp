@@ -81,7 +81,7 @@ void PictureSaver::ChooseAndSave() {
     QTimer::singleShot(50, this, [this] { ChooseAndSave(); });
     return;
   }
-  const std::string proposed = ProposedSaveName(form_.PicturePath(), form_.hsTurn.Value());
+  const std::string proposed = ProposedSaveName(form_.PicturePath(), form_.Tenths());
   QFileDialog dialog(form_.widget(), "Save the turned picture");
   dialog.setOption(QFileDialog::DontUseNativeDialog);  // the outside's choice lives in it
   dialog.setAcceptMode(QFileDialog::AcceptSave);

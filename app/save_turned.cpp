@@ -1,5 +1,6 @@
 #include "app/save_turned.h"
 
+#include "app/angle_tenths.h"
 #include "app/frm_main.h"
 #include "platform/base/error.h"
 #include "platform/base/trace.h"
@@ -46,7 +47,7 @@ platform::Bitmap Coverage(const frm_Main& form) {
   frm_Main turner;
   turner.PrepareSurfaces();
   turner.ShowUnturned(platform::Picture(white, true));
-  if (form.Turned()) turner.TurnPicture(form.hsTurn.Value());
+  if (form.Turned()) turner.TurnPicture(AngleOfTenths(form.Tenths()));
   return turner.pDes.Pixels();
 }
 
@@ -81,7 +82,8 @@ platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
   }
   const platform::Picture& picture = form.pSrc.Picture();
   const platform::PixelSize size = platform::StraightenCropSize(
-      picture.WidthPixels(), picture.HeightPixels(), form.Turned() ? form.hsTurn.Value() : 0);
+      picture.WidthPixels(), picture.HeightPixels(),
+      form.Turned() ? static_cast<double>(AngleOfTenths(form.Tenths())) : 0.0);
   out.area = platform::StraightenCrop(coverage, size);
   if (out.width() <= 0 || out.height() <= 0) {
     NothingToWrite(path,
@@ -91,9 +93,9 @@ platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
   return platform::SavePicture(out, path, options);
 }
 
-std::string ProposedSaveName(const std::string& picture_path, int angle) {
+std::string ProposedSaveName(const std::string& picture_path, int tenths) {
   const platform::PathParts parts = platform::SplitPath(picture_path);
-  return parts.folder + parts.stem + "-turned-" + std::to_string(angle) + "." +
+  return parts.folder + parts.stem + "-turned-" + AngleText(tenths) + "." +
          platform::WrittenExtension(parts.extension);
 }
 

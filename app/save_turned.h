@@ -34,8 +34,9 @@ struct SaveChoice {
 platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
                                   const SaveChoice& choice);
 
-// The name Ctrl+S proposes: NAME-turned-A.EXT beside the picture, A the bar's value, EXT
-// the picture's own extension when the program writes that format, else png.
-std::string ProposedSaveName(const std::string& picture_path, int angle);
+// The name Ctrl+S proposes: NAME-turned-A.EXT beside the picture, A the angle as the label
+// shows it for `tenths` ("30", "357.4"), EXT the picture's own extension when the program
+// writes that format, else png.
+std::string ProposedSaveName(const std::string& picture_path, int tenths);
 
 }  // namespace app

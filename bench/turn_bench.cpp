@@ -21,6 +21,7 @@
 
 #include "app/fit_view.h"
 #include "app/frm_main.h"
+#include "app/picture_overlay.h"
 #include "platform/pixels/drawing.h"
 #include "platform/pixels/parallel.h"
 #include "turn/mod_turn.h"
@@ -83,6 +84,21 @@ void Drag(benchmark::State& state, app::frm_Main& form) {
   }
   if (form.Handlings() - before != static_cast<int>(state.iterations())) {
     state.SkipWithError("not every move of the bar was handled");
+  }
+}
+
+// Fine steps held down: each event a tenth of a degree on from the last, back and forth
+// between 29 and 31 degrees, through the same handling as the bar's.
+void FineDrag(benchmark::State& state, app::frm_Main& form) {
+  for (int tenths = 290; tenths <= 310; ++tenths) form.SetTenths(tenths);
+  int step = 1;
+  const int before = form.Handlings();
+  for (auto _ : state) {
+    if (form.Tenths() + step < 290 || form.Tenths() + step > 310) step = -step;
+    form.StepTenths(step);
+  }
+  if (form.Handlings() - before != static_cast<int>(state.iterations())) {
+    state.SkipWithError("not every fine step was handled");
   }
 }
 
@@ -149,6 +165,18 @@ void RegisterAll() {
       Drag(state, form);
       app::ShowFitView(form, false);
       form.widget()->resize(size);
+    }));
+    const std::string fine = "BM_FineDrag/" + std::to_string(w) + "/" + std::to_string(h);
+    Sizes(benchmark::RegisterBenchmark(
+        fine.c_str(), [=](benchmark::State& state) { FineDrag(state, Window(w, h)); }));
+    // The thumb dragged with the grid shown over the picture: what drawing it costs.
+    const std::string grid = "BM_hsTurn_Drag_Grid/" + std::to_string(w) + "/" + std::to_string(h);
+    Sizes(benchmark::RegisterBenchmark(grid.c_str(), [=](benchmark::State& state) {
+      app::frm_Main& form = Window(w, h);
+      auto* overlay = new app::PictureOverlay(form);
+      overlay->SetGrid(true);
+      Drag(state, form);
+      delete overlay;
     }));
     for (const int a : angles) {
       std::string tail;

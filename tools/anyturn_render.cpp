@@ -8,7 +8,8 @@
 //
 // Starts frm_Main on Qt's offscreen platform with PICTURE in place of the picture in the
 // program's folder, moves the bar to each A in turn as the keyboard would (a Change
-// event each time, even when the bar already stands at A), then writes pDes's persistent
+// event each time, even when the bar already stands at A; an A with a tenth, 30.3,
+// turns as the last of a run of fine key presses would), then writes pDes's persistent
 // image in the format FILE's extension names (--window: the whole window as it would
 // show, as a PNG), the call trace, and the final state as one JSON object. With
 // --out-dir, does the same for each PICTURE in a window of its own and writes
@@ -34,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "app/angle_tenths.h"
 #include "app/batch_plan.h"
 #include "app/command_line.h"
 #include "app/fit_view.h"
@@ -52,7 +54,7 @@ namespace {
 
 struct Options {
   std::vector<std::string> pictures;
-  std::vector<int> angles;
+  std::vector<int> angles;  // in tenths of a degree, or kLevelAngle
   std::optional<std::string> out;
   std::optional<std::string> out_dir;
   std::optional<std::string> format;
@@ -70,14 +72,20 @@ constexpr const char* kProgram = "anyturn-render";
 // "level" stands for the level suggestion's value.
 constexpr int kLevelAngle = -1;
 
+// In tenths: a whole number of degrees as always, or one with exactly one decimal.
 int ParseAngle(const QCommandLineParser& parser, const QString& text) {
   if (text == "level") return kLevelAngle;
+  if (text.contains('.')) {
+    const auto tenths = app::TenthsOfDecimal(text.toStdString());
+    if (!tenths) app::UsageError(parser, kProgram, "bad angle '" + text + "'");
+    return *tenths;
+  }
   bool ok = false;
   const int value = text.toInt(&ok);
   if (!ok || value < 0 || value > 360 || text.trimmed() != text || text.startsWith('+')) {
     app::UsageError(parser, kProgram, "bad angle '" + text + "'");
   }
-  return value;
+  return 10 * value;
 }
 
 // A file name whose format cannot be written is refused before anything is turned.
@@ -97,12 +105,14 @@ Options Parse(int argc, char** argv) {
   parser.addPositionalArgument("PICTURE", "The picture to turn.");
   const QCommandLineOption angle(
       "angle",
-      "Moves the bar to A, a whole number of degrees from 0 to 360, or to the value that "
-      "levels the picture's dominant lines for 'level' (0 when none dominates); repeatable.",
+      "Moves the bar to A, a whole number of degrees from 0 to 360, or turns by A with one "
+      "decimal (30.3) as fine key presses do, or for 'level' by the turn that levels the "
+      "picture's dominant lines, to a tenth (0 when none dominates); repeatable.",
       "A");
   const QCommandLineOption level("level",
                                  "Prints the level suggestion as one JSON line: "
-                                 "{\"level\": A or null, \"tilt\": T, \"confidence\": C}.");
+                                 "{\"level\": A or null, \"tilt\": T, \"confidence\": C}, "
+                                 "A to a tenth of a degree.");
   const QCommandLineOption out(
       "out",
       "Writes the turned picture (pDes) in the format FILE's extension names: png, jpg, webp, "
@@ -231,15 +241,21 @@ void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& c
   }
 }
 
-// Moves the bar as a key press would; "level" to the level suggestion's value.
-void MoveBar(app::frm_Main& form, int angle) {
-  if (angle == kLevelAngle) angle = app::LevelOf(form.pSrc.Picture()).level.value_or(0);
-  form.hsTurn.Press(angle);
+// The angle, in tenths, that levels the picture; 0 without a suggestion.
+int TenthsThatLevel(const platform::LevelSuggestion& suggestion) {
+  return suggestion.level ? app::LevelTenths(suggestion.tilt) : 0;
+}
+
+// A whole angle moves the bar as a key press would; one with tenths turns as the last of a
+// run of fine key presses would; "level" by the level suggestion.
+void MoveBar(app::frm_Main& form, int tenths) {
+  if (tenths == kLevelAngle) tenths = TenthsThatLevel(app::LevelOf(form.pSrc.Picture()));
+  form.MoveToTenths(tenths);
 }
 
 std::string LevelJson(const platform::LevelSuggestion& suggestion) {
   char text[128];
-  const std::string level = suggestion.level ? std::to_string(*suggestion.level) : "null";
+  const std::string level = suggestion.level ? app::AngleText(TenthsThatLevel(suggestion)) : "null";
   std::snprintf(text, sizeof text, "{\"level\": %s, \"tilt\": %.2f, \"confidence\": %.2f}",
                 level.c_str(), suggestion.tilt, suggestion.confidence);
   return text;

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 #include "platform/base/error.h"
 #include "platform/ui/form.h"
@@ -83,6 +84,11 @@ void HScrollBar::Press(int value) {
   } else {
     SetValue(value);
   }
+}
+
+void HScrollBar::ShowValue(int value) {
+  const QSignalBlocker quiet(bar_);
+  bar_->setValue(value);
 }
 
 int HScrollBar::Min() const {

@@ -34,6 +34,9 @@ class HScrollBar : public Control {
   // Moves to `value` as a key press does: Change follows every press, even one that
   // leaves the bar where it was.
   void Press(int value);
+  // Moves the thumb to `value` (kept within the range) and raises no event: for a window
+  // whose angle is finer than the bar's steps, to show the nearest step.
+  void ShowValue(int value);
   int Min() const;
   int Max() const;
   void SetMin(int value);

@@ -5,6 +5,7 @@
 #include <QToolTip>
 #include <cmath>
 
+#include "app/angle_tenths.h"
 #include "app/frm_main.h"
 #include "app/level_key.h"
 #include "tests/support/test_support.h"
@@ -70,20 +71,24 @@ std::string Written(const std::string& name) {
   return testing_support::WritePicture(FromImage(Sample(name).image), name + ".png");
 }
 
-TEST(LevelKey, MovesTheBarToTheSuggestionThroughItsUsualChange) {
+TEST(LevelKey, TurnsByTheSuggestionToATenth) {
   const std::string path = Written("building-+4.9");
   app::frm_Main form(path);
   form.Form_Load();
   app::LevelKey key(form);
   key.Level();
-  EXPECT_EQ(form.hsTurn.Value(), 355);
-  EXPECT_EQ(form.lblAngle.Caption(), "355");
+  const int tenths = app::LevelTenths(key.Suggestion().tilt);
+  EXPECT_EQ(tenths, static_cast<int>(std::lround(10 * (360 + key.Suggestion().tilt))));
+  EXPECT_NEAR(tenths, 3551, 2);  // the building is tilted by 4.9 degrees
+  EXPECT_EQ(form.Tenths(), tenths);
+  EXPECT_EQ(form.hsTurn.Value(), app::NearestDegree(tenths));
+  EXPECT_EQ(form.lblAngle.Caption(), app::AngleText(tenths));
   EXPECT_EQ(form.Handlings(), 1);
   app::frm_Main fresh(path);
   fresh.Form_Load();
-  fresh.hsTurn.SetValue(355);
+  fresh.SetTenths(tenths);
   EXPECT_EQ(FirstDifference(form.pDes.Pixels(), fresh.pDes.Pixels()), "");
-  // Again at the same value: turned again, as a key press would.
+  // Again at the same angle: turned again, as a key press would.
   key.Level();
   EXPECT_EQ(form.Handlings(), 2);
 }
@@ -110,7 +115,8 @@ TEST(LevelKey, EachOpenedPictureGetsItsOwnSuggestion) {
   ASSERT_TRUE(key.Suggestion().level.has_value());
   EXPECT_EQ(*key.Suggestion().level, 6);
   key.Level();
-  EXPECT_EQ(form.lblAngle.Caption(), "6");
+  EXPECT_EQ(form.lblAngle.Caption(), app::AngleText(app::LevelTenths(key.Suggestion().tilt)));
+  EXPECT_NEAR(form.Tenths(), 56, 2);
 }
 
 }  // namespace

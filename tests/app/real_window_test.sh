@@ -53,7 +53,7 @@ settle() {
     before=$now; sleep 0.15
   done
 }
-last_angle() { grep -o '"call":"hsTurn_Change","value":[0-9]*' "$work/trace" | tail -1 | grep -o '[0-9]*$'; }
+last_angle() { grep -o '"call":"\(hsTurn_Change","value\|FineTurn","angle\)":[0-9.]*' "$work/trace" | tail -1 | grep -o '[0-9.]*$'; }
 
 # Compares the screen with the renderer: the display surface, and the label.
 picture=$work/app/test.jpg  # what the window shows
@@ -182,7 +182,7 @@ convert -size 1000x800 xc:white -fill navy -draw "rectangle 100,100 900,160" \
 open_in_dialog "$work/tilted.png"; settle
 picture=$work/tilted.png
 "$render" "$picture" --level >"$work/level"
-suggested=$(grep -o '"level": [0-9]*' "$work/level" | grep -o '[0-9]*$')
+suggested=$(grep -o '"level": [0-9.]*' "$work/level" | grep -o '[0-9.]*$')
 press l
 check "L turns to the suggestion (${suggested:-none})" test -n "$suggested" -a "$(last_angle)" = "${suggested:-x}"
 compare_with_renderer "L" --angle level

@@ -229,7 +229,7 @@ TEST(ProposedSaveName, IsBesideThePictureInItsOwnTypeWhenWritten) {
       {"relative.webp", 45, "relative-turned-45.webp"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(app::ProposedSaveName(c.picture, c.angle), c.proposed) << c.picture;
+    EXPECT_EQ(app::ProposedSaveName(c.picture, 10 * c.angle), c.proposed) << c.picture;
   }
 }
 

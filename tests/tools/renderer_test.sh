@@ -35,7 +35,7 @@ check "same angle twice turns twice" test "$(grep -c hsTurn_Change "$work/stdout
 "$render" "$picture" --state >"$work/state0"
 check "no angle: label untouched" grep -q '"label":"Label1"' "$work/state0"
 
-for bad in "--angle 361" "--angle -1" "--angle 3.5" "--angle x" "--angle" "--bogus"; do
+for bad in "--angle 361" "--angle -1" "--angle 3.55" "--angle x" "--angle" "--bogus"; do
   # shellcheck disable=SC2086
   "$render" "$picture" $bad >/dev/null 2>"$work/err"
   check "bad argument '$bad' exits 2" test $? -eq 2
@@ -139,8 +139,8 @@ fi
 # The level suggestion: one JSON line, and --angle level turns by it (0 without one).
 "$render" "$picture" --level >"$work/level" 2>"$work/err"
 check "--level exits 0" test $? -eq 0
-check "--level prints one JSON line" grep -Eq '^\{"level": ([0-9]+|null), "tilt": -?[0-9]+\.[0-9]+, "confidence": [01]\.[0-9]+\}$' "$work/level"
-suggested=$(grep -o '"level": [0-9a-z]*' "$work/level" | grep -o '[0-9a-z]*$')
+check "--level prints one JSON line" grep -Eq '^\{"level": ([0-9]+(\.[0-9])?|null), "tilt": -?[0-9]+\.[0-9]+, "confidence": [01]\.[0-9]+\}$' "$work/level"
+suggested=$(grep -o '"level": [0-9.a-z]*' "$work/level" | grep -o '[0-9.a-z]*$')
 [ "$suggested" = null ] && suggested=0
 "$render" "$picture" --angle level --state >"$work/state-level"
 check "--angle level turns by the suggestion" grep -q "\"label\":\"$suggested\"" "$work/state-level"
