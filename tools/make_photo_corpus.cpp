@@ -1,6 +1,7 @@
 // Writes the photo corpus into a folder, for bench/level.sh: one JPEG per sample and
-// corpus.txt, a line per sample: "NAME.jpg KIND TILT SURE" (TILT "none" for photos without
-// a level, SURE "sure" or "rough"). Photos whose package is missing are named on standard
+// corpus.txt, a line per sample: "NAME.jpg KIND TILT SURE SPREAD SET" (TILT "none" for
+// photos without a level, SURE "sure" or "rough", SPREAD how well the level is known in
+// degrees, SET "tuned" or "held"). Photos whose package is missing are named on standard
 // error and left out.
 #include <QFile>
 #include <QGuiApplication>
@@ -22,10 +23,10 @@ int main(int argc, char** argv) {
     for (const photo_corpus::Sample& s : photo_corpus::SamplesOf(i, &missing)) {
       QFile file(folder + "/" + QString::fromStdString(s.name) + ".jpg");
       if (!file.open(QIODevice::WriteOnly) || file.write(s.jpeg) != s.jpeg.size()) return 1;
-      char line[160];
-      std::snprintf(line, sizeof line, "%s.jpg %s %s %s\n", s.name.c_str(), s.kind.c_str(),
+      char line[200];
+      std::snprintf(line, sizeof line, "%s.jpg %s %s %s %.3f %s\n", s.name.c_str(), s.kind.c_str(),
                     s.tilt ? QByteArray::number(*s.tilt, 'f', 2).constData() : "none",
-                    s.sure ? "sure" : "rough");
+                    s.sure ? "sure" : "rough", s.spread, s.held_out ? "held" : "tuned");
       list.write(line);
     }
     if (!missing.empty()) std::fprintf(stderr, "missing: %s\n", missing.c_str());
