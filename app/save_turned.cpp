@@ -67,14 +67,14 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
     NothingToWrite(path, "the turned picture is " + std::to_string(turned.width()) + " x " +
                              std::to_string(turned.height()) + " pixels, nothing to write");
   }
-  platform::OutputPicture out{&turned, {0, 0, turned.width(), turned.height()}, false};
+  platform::OutputPicture out{turned.image(), {0, 0, turned.width(), turned.height()}, false};
   if (choice.outside == Outside::kBlack) {
     return platform::SavePicture(out, path, options);
   }
   const platform::Bitmap coverage = Coverage(form);
   if (choice.outside == Outside::kTransparent) {
     const platform::Bitmap clear = platform::WithCoverageAsAlpha(turned, coverage);
-    out.pixels = &clear;
+    out.image = clear.image();
     out.alpha = true;
     return platform::SavePicture(out, path, options);
   }

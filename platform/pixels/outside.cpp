@@ -4,32 +4,11 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/pixels/parallel.h"
 
 namespace platform {
 
 Bitmap WithCoverageAsAlpha(const Bitmap& turned, const Bitmap& coverage) {
-  Bitmap out = turned;
-  const ConstPixelView cover = coverage.Read();
-  const PixelView pixels = out.Write();
-  const int32_t width = std::min(pixels.width, cover.width);
-  const int32_t height = std::min(pixels.height, cover.height);
-  ForRowBands(height, int64_t{width} * height, [&](int32_t first, int32_t last) {
-    // Invariant: every pixel written is premultiplied: no channel above its alpha.
-    for (int32_t y = first; y < last; ++y) {
-      uint32_t* row = pixels.row(y);
-      const uint32_t* c = cover.row(y);
-      for (int32_t x = 0; x < width; ++x) {
-        const uint32_t a = (c[x] >> 16) & 0xFF;
-        const uint32_t p = row[x];
-        const uint32_t r = std::min((p >> 16) & 0xFF, a);
-        const uint32_t g = std::min((p >> 8) & 0xFF, a);
-        const uint32_t b = std::min(p & 0xFF, a);
-        row[x] = a << 24 | r << 16 | g << 8 | b;
-      }
-    }
-  });
-  return out;
+  return Bitmap(WithCoverageAsAlpha(turned.image(), coverage.image()));
 }
 
 PixelSize StraightenCropSize(int32_t width, int32_t height, double degrees) {

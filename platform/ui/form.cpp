@@ -36,20 +36,8 @@ Form::Form(const FormDescription& description)
 
 Form::~Form() {
   if (main_form == this) main_form = nullptr;
-  // Before the widget tree that holds their widgets. Surfaces whose pixels another one's
-  // pending work still reads go last: destroyed first, they would carry that work out
-  // (a whole turned picture) for a surface that is about to go too.
-  while (!controls_.empty()) {
-    auto doomed = controls_.begin();
-    for (auto it = controls_.begin(); it != controls_.end(); ++it) {
-      const auto* box = dynamic_cast<const PictureBox*>(it->second.get());
-      if (box == nullptr || !box->Pixels().HasReaders()) {
-        doomed = it;
-        break;
-      }
-    }
-    controls_.erase(doomed);
-  }
+  // Before the widget tree that holds their widgets.
+  controls_.clear();
 }
 
 Form& Form::Main() {
