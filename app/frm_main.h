@@ -44,9 +44,9 @@ class frm_Main : public platform::Form {
   // when pDes holds the picture unturned.
   bool Turned() const;
 
-  // The pieces of the handlers, for a second window that only turns (the coverage of a
-  // turn, for saving): the surfaces' settings of Form_Load; a picture shown unturned as
-  // Form_Load shows it; the turn of a bar's move, without the label and the events.
+  // The pieces of the handlers: the surfaces' settings of Form_Load; a picture shown
+  // unturned as Form_Load shows it; the turn of a bar's move, without the label and the
+  // events.
   void PrepareSurfaces();
   void ShowUnturned(const platform::Picture& picture);
   void TurnPicture(int value);

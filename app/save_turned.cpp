@@ -2,7 +2,6 @@
 
 #include "app/frm_main.h"
 #include "platform/base/error.h"
-#include "platform/base/trace.h"
 #include "platform/imageio/output_format.h"
 #include "platform/imageio/save.h"
 #include "platform/pixels/outside.h"
@@ -31,23 +30,15 @@ const char* NameOf(Outside outside) {
 namespace {
 
 // How much of each pixel of pDes the turned picture covers: the same turn of an opaque
-// white picture of the same size, in a window of its own that is never shown.
+// white picture of the same size, which is pDes's image with the picture replaced by white
+// wherever it is read (pSrc's image, and the picture itself where it is shown unturned).
 platform::Bitmap Coverage(const frm_Main& form) {
-  const platform::Picture& picture = form.pSrc.Picture();
-  auto white = std::make_shared<const platform::Bitmap>(picture.WidthPixels(),
-                                                        picture.HeightPixels(), 0xFFFFFFFFu);
-  // Not part of what the window did: kept out of the call trace.
-  platform::Tracer* const tracer = platform::InstalledTracer();
-  platform::InstallTracer(nullptr);
-  struct Restore {
-    platform::Tracer* tracer;
-    ~Restore() { platform::InstallTracer(tracer); }
-  } restore{tracer};
-  frm_Main turner;
-  turner.PrepareSurfaces();
-  turner.ShowUnturned(platform::Picture(white, true));
-  if (form.Turned()) turner.TurnPicture(form.hsTurn.Value());
-  return turner.pDes.Pixels();
+  const platform::Image& source = form.pSrc.Pixels().image();
+  const platform::Image& picture = form.pSrc.Picture().pixels().image();
+  return platform::Bitmap(platform::Replaced(
+      form.pDes.Pixels().image(), {source.get(), picture.get()},
+      {platform::SolidImage(source->width(), source->height(), 0xFFFFFFFFu),
+       platform::SolidImage(picture->width(), picture->height(), 0xFFFFFFFFu)}));
 }
 
 [[noreturn]] void NothingToWrite(const std::string& path, const std::string& why) {

@@ -55,7 +55,8 @@ void AnyAngleTurn(PictureBox& src, PictureBox& dst, Angle angle) {
   const double theta = platform::Radians(angle);
   const int32_t margin = (angle == 88 || angle == 178 || angle == 268 || angle == 358) ? 2 : 1;
 
-  platform::Form& frm = platform::Form::Main();
+  // The work surfaces of the window that holds the target.
+  platform::Form& frm = dst.container();
   PictureBox& pTM = frm.PictureBoxNamed("pTM");
   PictureBox& p180 = frm.PictureBoxNamed("p180");
   pTM.Cls();

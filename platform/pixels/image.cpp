@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <stdexcept>
 
 #include "platform/pixels/blend.h"
@@ -42,6 +43,61 @@ const Image& ImageNode::Input(size_t) const {
 
 PixelRect ImageNode::InputArea(size_t, PixelRect) const {
   return {0, 0, 0, 0};
+}
+
+Image ImageNode::Rebuilt(const std::vector<Image>&) const {
+  return nullptr;
+}
+
+Image CopiedRowsNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<CopiedRowsNode>(in[0], in[1], copy_);
+}
+Image TransposedNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<TransposedNode>(in[0], in[1], t_);
+}
+Image DrawnNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<DrawnNode>(in[0], in[1], map_);
+}
+Image PastedNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<PastedNode>(in[0], in[1], rects_, count_);
+}
+Image CompositedNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<CompositedNode>(in[0], in[1], x_, y_);
+}
+Image CoverageAlphaNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<CoverageAlphaNode>(in[0], in[1]);
+}
+Image HalvedNode::Rebuilt(const std::vector<Image>& in) const {
+  return std::make_shared<HalvedNode>(in[0]);
+}
+
+namespace {
+
+// `image` rebuilt over its replaced inputs; each node rebuilt once however often it is
+// read, so that what was shared stays shared.
+Image ReplacedIn(const Image& image, std::map<const ImageNode*, Image>& done) {
+  if (const auto found = done.find(image.get()); found != done.end()) return found->second;
+  Image result = image;
+  if (image->InputCount() > 0) {
+    std::vector<Image> inputs;
+    bool changed = false;
+    for (size_t i = 0; i < image->InputCount(); ++i) {
+      inputs.push_back(ReplacedIn(image->Input(i), done));
+      changed = changed || inputs.back() != image->Input(i);
+    }
+    if (changed) result = image->Rebuilt(inputs);
+  }
+  done.emplace(image.get(), result);
+  return result;
+}
+
+}  // namespace
+
+Image Replaced(const Image& image, const std::vector<const ImageNode*>& from,
+               const std::vector<Image>& to) {
+  std::map<const ImageNode*, Image> done;
+  for (size_t i = 0; i < from.size(); ++i) done.emplace(from[i], to[i]);
+  return ReplacedIn(image, done);
 }
 
 // Solid and stored.
@@ -345,7 +401,23 @@ Image StoredImage(std::shared_ptr<const PixelStore> store) {
   return std::make_shared<StoredNode>(std::move(store));
 }
 
+bool operator==(const RowCopy& a, const RowCopy& b) {
+  return a.x == b.x && a.y == b.y && a.dx == b.dx && a.dy == b.dy && a.src_x == b.src_x &&
+         a.src_y == b.src_y && a.width == b.width && a.height == b.height;
+}
+
+bool operator==(const Transposition& a, const Transposition& b) {
+  return a.col_at_0 == b.col_at_0 && a.col_step == b.col_step && a.row_at_0 == b.row_at_0 &&
+         a.row_step == b.row_step && a.src_x == b.src_x && a.src_y == b.src_y &&
+         a.width == b.width && a.height == b.height;
+}
+
 Image CopiedRows(Image base, Image source, const RowCopy& copy) {
+  // The same copy again over itself changes nothing (a turn by 180 repeated).
+  if (const auto* same = dynamic_cast<const CopiedRowsNode*>(base.get());
+      same != nullptr && same->source() == source && same->copy() == copy) {
+    return base;
+  }
   // What a copy covers whole is not read: the old image is let go.
   const int32_t left = copy.dx > 0 ? copy.x : copy.x - copy.width + 1;
   const int32_t top = copy.dy > 0 ? copy.y : copy.y - copy.height + 1;
@@ -356,6 +428,10 @@ Image CopiedRows(Image base, Image source, const RowCopy& copy) {
 }
 
 Image Transposed(Image base, Image source, const Transposition& transposition) {
+  if (const auto* same = dynamic_cast<const TransposedNode*>(base.get());
+      same != nullptr && same->source() == source && same->transposition() == transposition) {
+    return base;
+  }
   const PixelRect written = TransposedArea(transposition, {nullptr, 0, source->width(), source->height()},
                                            {nullptr, 0, base->width(), base->height()});
   if (written.left == 0 && written.top == 0 && written.right == base->width() &&

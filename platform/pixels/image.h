@@ -79,6 +79,9 @@ class ImageNode {
   virtual size_t InputCount() const { return 0; }
   virtual const Image& Input(size_t i) const;
   virtual PixelRect InputArea(size_t i, PixelRect area) const;
+  // The same operation on other inputs (as many, of the same sizes); none for solid and
+  // stored images.
+  virtual Image Rebuilt(const std::vector<Image>& inputs) const;
   // Writes `area` (inside the image) of this image into `out`, a view in this image's
   // coordinates, reading its inputs through `inputs`. Writes nothing outside `area`.
   virtual void Generate(PixelView out, PixelRect area, InputReader& inputs) const = 0;
@@ -117,6 +120,10 @@ Image Pasted(Image base, Image source, PixelRect to, Point from);
 Image Composited(Image base, Image picture, int32_t x, int32_t y);
 // `turned` with each pixel's alpha the red channel of `coverage` (same size).
 Image WithCoverageAsAlpha(Image turned, Image coverage);
+// `image` made again with every image in `from` replaced by the image at the same place in
+// `to` (of the same size), wherever it is read: the same operations on other pixels.
+Image Replaced(const Image& image, const std::vector<const ImageNode*>& from,
+               const std::vector<Image>& to);
 // Half the size, each pixel the average of the 2 x 2 it covers (fewer at an odd edge).
 Image Halved(Image source);
 

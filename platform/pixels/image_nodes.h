@@ -52,7 +52,9 @@ class OverBase : public ImageNode {
 class CopiedRowsNode final : public OverBase {
  public:
   CopiedRowsNode(Image base, Image source, const RowCopy& copy);
+  const RowCopy& copy() const { return copy_; }
   PixelRect SourceArea(PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
 
  private:
@@ -62,7 +64,9 @@ class CopiedRowsNode final : public OverBase {
 class TransposedNode final : public OverBase {
  public:
   TransposedNode(Image base, Image source, const Transposition& transposition);
+  const Transposition& transposition() const { return t_; }
   PixelRect SourceArea(PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
 
  private:
@@ -76,6 +80,7 @@ class DrawnNode final : public OverBase {
   DrawnNode(Image base, Image source, const Affine& source_to_base);
   const Affine& map() const { return map_; }
   PixelRect SourceArea(PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
   // The one place a transformed draw reaches its resampling kernel: a choice of
   // resampler belongs here.
@@ -102,6 +107,7 @@ class PastedNode final : public OverBase {
   std::span<const PasteRect> Rects() const { return {rects_->data(), count_}; }
   // The bounding box of the source areas; InputArea gives only that, Generate reads less.
   PixelRect SourceArea(PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
 
  private:
@@ -116,6 +122,7 @@ class CompositedNode final : public OverBase {
  public:
   CompositedNode(Image base, Image picture, int32_t x, int32_t y);
   PixelRect SourceArea(PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
 
  private:
@@ -126,6 +133,7 @@ class CoverageAlphaNode final : public OverBase {
  public:
   CoverageAlphaNode(Image turned, Image coverage);
   PixelRect SourceArea(PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
 };
 
@@ -135,6 +143,7 @@ class HalvedNode final : public ImageNode {
   size_t InputCount() const override { return 1; }
   const Image& Input(size_t) const override { return source_; }
   PixelRect InputArea(size_t i, PixelRect area) const override;
+  Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
 
  private:

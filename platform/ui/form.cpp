@@ -11,8 +11,6 @@ namespace platform {
 
 namespace {
 
-Form* main_form = nullptr;
-
 int Pixels(int twips) {
   return static_cast<int>(twips / kTwipsPerPixel);
 }
@@ -31,19 +29,11 @@ Form::Form(const FormDescription& description)
   for (const ControlDescription& control : description.controls) Add(control);
   SetScaleMode(description.scale_mode);
   ArrangeFocusAndStacking();
-  if (main_form == nullptr) main_form = this;
 }
 
 Form::~Form() {
-  if (main_form == this) main_form = nullptr;
   // Before the widget tree that holds their widgets.
   controls_.clear();
-}
-
-Form& Form::Main() {
-  if (main_form == nullptr)
-    throw Error(ErrorNumber::kObjectNotFound, "Object required: no main window");
-  return *main_form;
 }
 
 std::string Form::Caption() const {

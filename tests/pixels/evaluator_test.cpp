@@ -231,12 +231,21 @@ TEST(Evaluator, ABandsFailureLeavesTheImageAsItWas) {
 TEST(Evaluator, ImagesMadeOverThemselvesStayShallow) {
   const Bitmap source = testing_support::Numbered(21, 13);
   Bitmap target(22, 14, kBack);
-  const platform::Point half[3] = {{19, 12}, {-2, 12}, {19, -1}};  // a pixel short each way
-  for (int i = 0; i < 100; ++i) platform::PlgBltPixels(target, half, source, 0, 0, 21, 13);
-  EXPECT_LE(target.image()->Depth(), 13);
+  // A mirror and a copy, each a pixel short of the target, in turn.
+  const platform::Point half[3] = {{19, 12}, {-2, 12}, {19, -1}};
+  const platform::Point shifted[3] = {{1, 1}, {22, 1}, {1, 14}};
   Bitmap reference(22, 14, kBack);
-  platform::ReferencePlgBltPixels(reference, half, source, 0, 0, 21, 13);
+  for (int i = 0; i < 100; ++i) {
+    const platform::Point* corners = i % 2 == 0 ? half : shifted;
+    platform::PlgBltPixels(target, corners, source, 0, 0, 21, 13);
+    platform::ReferencePlgBltPixels(reference, corners, source, 0, 0, 21, 13);
+    ASSERT_LE(target.image()->Depth(), 13);
+  }
   EXPECT_EQ(FirstDifference(target, reference), "");
+  // The same call again over itself changes nothing and adds nothing.
+  const Image before = target.image();
+  platform::PlgBltPixels(target, shifted, source, 0, 0, 21, 13);
+  EXPECT_EQ(target.image(), before);
 }
 
 // A turned picture with squares pasted along its edge, shown reduced.
