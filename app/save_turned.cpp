@@ -1,10 +1,10 @@
 #include "app/save_turned.h"
 
 #include "app/frm_main.h"
+#include "app/outside.h"
 #include "platform/base/error.h"
 #include "platform/imageio/output_format.h"
 #include "platform/imageio/save.h"
-#include "platform/pixels/outside.h"
 
 namespace app {
 
@@ -64,15 +64,15 @@ void SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choic
   }
   const platform::Bitmap coverage = Coverage(form);
   if (choice.outside == Outside::kTransparent) {
-    const platform::Bitmap clear = platform::WithCoverageAsAlpha(turned, coverage);
+    const platform::Bitmap clear = WithCoverageAsAlpha(turned, coverage);
     out.image = clear.image();
     out.alpha = true;
     return platform::SavePicture(out, path, options);
   }
   const platform::Picture& picture = form.pSrc.Picture();
-  const platform::PixelSize size = platform::StraightenCropSize(
+  const platform::PixelSize size = StraightenCropSize(
       picture.WidthPixels(), picture.HeightPixels(), form.Turned() ? form.hsTurn.Value() : 0);
-  out.area = platform::StraightenCrop(coverage, size);
+  out.area = StraightenCrop(coverage, size);
   if (out.width() <= 0 || out.height() <= 0) {
     NothingToWrite(path,
                    "no pixel of the turned picture lies wholly inside its outline, so the crop "

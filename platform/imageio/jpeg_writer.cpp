@@ -34,6 +34,8 @@ constexpr int kFullColourFrom = 90;
 // Rows of a strip, about: enough work to pay for a thread, few enough strips to share out.
 constexpr int kStripRows = 256;
 constexpr unsigned kMaxRestartInterval = 65535;
+// Rows taken from the evaluator at a time: two MCU rows at most.
+constexpr int32_t kRowsAtATime = 16;
 
 // libjpeg reports errors through a callback that must not return: it jumps back to the
 // strip's encoder, which then raises. Between the jump's setting and the jump only C
@@ -79,12 +81,13 @@ Layout LayoutFor(const OutputPicture& picture, Quality quality) {
 
 // Everything libjpeg can jump out of: one strip, rows [top, bottom) of the picture, as a
 // JPEG of its own. Returns false with `errors.message` set.
-bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const ConstPixelView& pixels,
-                 const Layout& layout, bool first, unsigned char** bytes, unsigned long* size) {
+bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, int32_t width, int32_t height,
+                 const StripRows& rows, const Layout& layout, bool first, unsigned char** bytes,
+                 unsigned long* size) {
   if (setjmp(errors.jump) != 0) return false;
   jpeg_mem_dest(&info, bytes, size);
-  info.image_width = static_cast<JDIMENSION>(pixels.width);
-  info.image_height = static_cast<JDIMENSION>(pixels.height);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
   info.input_components = 4;
   info.in_color_space = JCS_EXT_BGRX;
   jpeg_set_defaults(&info);
@@ -101,18 +104,22 @@ bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const ConstPixelVie
     jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.data()),
                            static_cast<unsigned int>(profile.size()));
   }
-  for (int32_t y = 0; y < pixels.height; ++y) {
-    // libjpeg only reads the row; the store's own bytes are B G R A.
-    auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(pixels.row(y)));
-    jpeg_write_scanlines(&info, &row, 1);
+  // A few rows at a time from the evaluator: the strip is never held whole.
+  for (int32_t y = 0; y < height; y += kRowsAtATime) {
+    const ConstPixelView pixels = rows(y, std::min(kRowsAtATime, height - y));
+    for (int32_t k = 0; k < pixels.height; ++k) {
+      // libjpeg only reads the row; the store's own bytes are B G R A.
+      auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(pixels.row(k)));
+      jpeg_write_scanlines(&info, &row, 1);
+    }
   }
   jpeg_finish_compress(&info);
   return true;
 }
 
 // One strip's rows as a JPEG of its own.
-std::vector<uint8_t> Strip(const ConstPixelView& pixels, const Layout& layout, bool first,
-                           const std::string& target) {
+std::vector<uint8_t> Strip(int32_t width, int32_t height, const StripRows& rows,
+                           const Layout& layout, bool first, const std::string& target) {
   jpeg_compress_struct info{};
   Errors errors{};
   info.err = jpeg_std_error(&errors.manager);
@@ -122,7 +129,7 @@ std::vector<uint8_t> Strip(const ConstPixelView& pixels, const Layout& layout, b
   unsigned long size = 0;
   bool done = false;
   try {
-    done = EncodeStrip(info, errors, pixels, layout, first, &bytes, &size);
+    done = EncodeStrip(info, errors, width, height, rows, layout, first, &bytes, &size);
   } catch (...) {
     jpeg_destroy_compress(&info);
     std::free(bytes);
@@ -185,12 +192,25 @@ std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Lay
                                          const std::string& target) {
   const int count = (picture.height() + layout.strip_rows - 1) / layout.strip_rows;
   std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(count));
-  RealizeStrips(picture.image, picture.area, layout.strip_rows,
-                count > 1 ? StripOrder::kSideBySide : StripOrder::kInOrder,
-                [&](int32_t top, ConstPixelView strip) {
-                  strips[static_cast<size_t>(top / layout.strip_rows)] =
-                      Strip(strip, layout, top == 0, target);
-                });
+  if (count == 1) {
+    // One strip: its rows worked out over the cores as libjpeg takes them.
+    std::vector<uint32_t> room;
+    const StripRows rows = [&](int32_t y, int32_t n) {
+      const int32_t width = picture.width();
+      room.resize(static_cast<size_t>(width) * n);
+      const PixelRect part{picture.area.left, picture.area.top + y, picture.area.right,
+                           picture.area.top + y + n};
+      RealizeArea(picture.image, part, {room.data(), width, width, n});
+      return ConstPixelView{room.data(), width, width, n};
+    };
+    strips[0] = Strip(picture.width(), picture.height(), rows, layout, true, target);
+    return strips;
+  }
+  RealizeStripsByRows(picture.image, picture.area, layout.strip_rows,
+                      [&](int32_t top, int32_t height, const StripRows& rows) {
+                        strips[static_cast<size_t>(top / layout.strip_rows)] =
+                            Strip(picture.width(), height, rows, layout, top == 0, target);
+                      });
   return strips;
 }
 

@@ -58,7 +58,7 @@ void ConvertRow(const uint32_t* pixels, int32_t width, Samples samples, uint8_t*
 void ForEachOutputRow(const OutputPicture& picture, Samples samples,
                       const std::function<void(int32_t, const uint8_t*)>& row) {
   std::vector<uint8_t> converted(static_cast<size_t>(picture.width()) * BytesPerSample(samples));
-  RealizeStrips(picture.image, picture.area, kOutputStripRows, StripOrder::kInOrder,
+  RealizeStrips(picture.image, picture.area, kOutputStripRows,
                 [&](int32_t top, ConstPixelView strip) {
                   for (int32_t y = 0; y < strip.height; ++y) {
                     if (samples == Samples::kBgrx) {

@@ -129,40 +129,49 @@ std::optional<ConstPixelView> Current(const Image& image) {
   return Evaluator::Current(*image);
 }
 
-void RealizeStrips(const Image& image, PixelRect area, int32_t rows, StripOrder order,
+void RealizeStrips(const Image& image, PixelRect area, int32_t rows,
                    const std::function<void(int32_t top, ConstPixelView strip)>& use) {
   area = Intersect(area, image->Bounds());
   if (IsEmpty(area) || rows <= 0) return;
   const int32_t width = area.right - area.left, height = area.bottom - area.top;
-  const int32_t count = (height + rows - 1) / rows;
-  const auto strip_area = [&](int32_t i) {
-    return PixelRect{area.left, area.top + i * rows, area.right,
-                     area.top + std::min(height, (i + 1) * rows)};
-  };
   const std::optional<ConstPixelView> current = Current(image);
-  // Strip i, worked out into `room` unless the pixels are there already.
-  const auto strip = [&](int32_t i, uint32_t* room, bool over_the_cores) {
-    const PixelRect a = strip_area(i);
+  const std::unique_ptr<uint32_t[]> room =
+      current ? nullptr : Room({0, 0, width, std::min(rows, height)});
+  for (int32_t top = 0; top < height; top += rows) {
+    const PixelRect strip{area.left, area.top + top, area.right,
+                          area.top + std::min(height, top + rows)};
+    const int32_t n = strip.bottom - strip.top;
     if (current) {
-      return ConstPixelView{current->row(a.top) + a.left, current->stride, width,
-                            a.bottom - a.top};
-    }
-    const PixelView view{room, width, width, a.bottom - a.top};
-    if (over_the_cores) {
-      RealizeArea(image, a, view);
+      use(top, {current->row(strip.top) + strip.left, current->stride, width, n});
     } else {
-      Evaluator::Into(*image, a, Placed(room, width, a, *image));
+      RealizeArea(image, strip, {room.get(), width, width, n});
+      use(top, {room.get(), width, width, n});
     }
-    return ConstPixelView(view);
-  };
-  if (order == StripOrder::kInOrder) {
-    const std::unique_ptr<uint32_t[]> room = current ? nullptr : Room(strip_area(0));
-    for (int32_t i = 0; i < count; ++i) use(i * rows, strip(i, room.get(), true));
-    return;
   }
+}
+
+void RealizeStripsByRows(const Image& image, PixelRect area, int32_t rows,
+                         const std::function<void(int32_t top, int32_t height,
+                                                  const StripRows& rows)>& use) {
+  area = Intersect(area, image->Bounds());
+  if (IsEmpty(area) || rows <= 0) return;
+  const int32_t width = area.right - area.left, height = area.bottom - area.top;
+  const int32_t count = (height + rows - 1) / rows;
+  const std::optional<ConstPixelView> current = Current(image);
   ForRowBands(count, int64_t{width} * height, [&](int32_t first, int32_t last) {
-    const std::unique_ptr<uint32_t[]> room = current ? nullptr : Room(strip_area(0));
-    for (int32_t i = first; i < last; ++i) use(i * rows, strip(i, room.get(), false));
+    std::vector<uint32_t> room;
+    for (int32_t i = first; i < last; ++i) {
+      const int32_t top = area.top + i * rows;
+      const StripRows strip_rows = [&](int32_t y, int32_t n) {
+        const PixelRect part{area.left, top + y, area.right, top + y + n};
+        if (current) return ConstPixelView{current->row(part.top) + part.left, current->stride,
+                                           width, n};
+        room.resize(std::max(room.size(), static_cast<size_t>(width) * n));
+        Evaluator::Into(*image, part, Placed(room.data(), width, part, *image));
+        return ConstPixelView{room.data(), width, width, n};
+      };
+      use(i * rows, std::min(rows, height - i * rows), strip_rows);
+    }
   });
 }
 

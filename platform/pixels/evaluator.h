@@ -32,13 +32,19 @@ ConstPixelView Realize(const Image& image);
 std::optional<ConstPixelView> Current(const Image& image);
 
 // Calls use(top, strip) for each strip of `rows` rows (the last may be shorter) of `area`
-// of `image`, top to bottom; `strip` is a view of the strip alone, valid during the call.
-// Side by side, strips are worked out and used on several threads at once, each strip
-// on one, in any order; else one after the other, each over the cores. Only the strips
-// being used are held.
-enum class StripOrder { kInOrder, kSideBySide };
-void RealizeStrips(const Image& image, PixelRect area, int32_t rows, StripOrder order,
+// of `image`, top to bottom, each worked out over the cores; `strip` is a view of the
+// strip alone, valid during the call. Only the strip being used is held.
+void RealizeStrips(const Image& image, PixelRect area, int32_t rows,
                    const std::function<void(int32_t top, ConstPixelView strip)>& use);
+
+// Side by side, for a user that takes a strip's rows a few at a time: use(top, height,
+// rows) for each strip, on the evaluator's threads, where rows(y, count) works out rows
+// [y, y + count) of the strip (0 its first) and returns a view of them alone, valid until
+// its next call. Only those rows are held.
+using StripRows = std::function<ConstPixelView(int32_t y, int32_t count)>;
+void RealizeStripsByRows(const Image& image, PixelRect area, int32_t rows,
+                         const std::function<void(int32_t top, int32_t height,
+                                                  const StripRows& rows)>& use);
 
 // `image` shown reduced by `scale` (0 < scale <= 1) into `out`, which is at least
 // ceil(scale * width) x ceil(scale * height): drawn at twice the size from the smallest

@@ -220,34 +220,63 @@ PixelRect PastedNode::SourceArea(PixelRect area) const {
 
 void PastedNode::Generate(PixelView out, PixelRect area, InputReader& inputs) const {
   inputs.ReadInto(base(), area, out);
-  // The rectangles that land in the area, clipped to it, and what each reads.
+  // The rectangles that land in the area, clipped to it, in the order they were pasted.
   std::vector<PasteRect> landing;
-  std::vector<PixelRect> reads;
   for (const PasteRect& r : Rects()) {
     const PixelRect to = Intersect(r.to, area);
     if (IsEmpty(to)) continue;
-    const Point from{r.from.x + to.left - r.to.left, r.from.y + to.top - r.to.top};
-    landing.push_back({to, from});
-    reads.push_back(landing.back().From());
+    landing.push_back({to, {r.from.x + to.left - r.to.left, r.from.y + to.top - r.to.top}});
   }
   if (landing.empty()) return;
-  ConstPixelView from;
-  std::unique_ptr<uint32_t[]> scratch;
-  if (const PixelStore* stored = source()->Stored()) {
-    from = stored->View();
-  } else {
-    // Only what the rectangles read, into room for the box around them.
-    const PixelRect box = SourceArea(area);
-    const int32_t w = box.right - box.left, h = box.bottom - box.top;
-    scratch.reset(new uint32_t[static_cast<size_t>(w) * static_cast<size_t>(h)]);
-    const PixelView placed{scratch.get() - static_cast<ptrdiff_t>(box.top) * w - box.left, w,
-                           source()->width(), source()->height()};
-    ReadUnder(inputs, source(), std::move(reads), placed);
-    from = placed;
-  }
-  for (const PasteRect& r : landing) {
+  const auto copy = [&](const ConstPixelView& from, const PasteRect& r) {
     CopyRect(out, r.to.left, r.to.top, from, r.from.x, r.from.y, r.to.right - r.to.left,
              r.to.bottom - r.to.top);
+  };
+  if (const PixelStore* stored = source()->Stored()) {
+    for (const PasteRect& r : landing) copy(stored->View(), r);
+    return;
+  }
+  // Band by band of the area's rows, so that the room for what the rectangles read is a
+  // band's, not the area's: rows of different bands are apart, so the order of the
+  // pastes matters only within a band.
+  constexpr int32_t kBandRows = 16;
+  std::vector<size_t> order(landing.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return landing[a].to.top < landing[b].to.top;
+  });
+  std::vector<uint32_t> room;
+  std::vector<size_t> in_band;
+  std::vector<PasteRect> clipped;
+  std::vector<PixelRect> reads;
+  size_t first = 0;
+  for (int32_t top = landing[order[0]].to.top; first < order.size(); top += kBandRows) {
+    const PixelRect band{area.left, top, area.right, top + kBandRows};
+    while (first < order.size() && landing[order[first]].to.bottom <= top) ++first;
+    in_band.clear();
+    for (size_t k = first; k < order.size() && landing[order[k]].to.top < band.bottom; ++k) {
+      if (landing[order[k]].to.bottom > top) in_band.push_back(order[k]);
+    }
+    if (in_band.empty()) continue;
+    std::sort(in_band.begin(), in_band.end());
+    clipped.clear();
+    reads.clear();
+    PixelRect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (const size_t i : in_band) {
+      const PasteRect& r = landing[i];
+      const PixelRect to = Intersect(r.to, band);
+      clipped.push_back({to, {r.from.x + to.left - r.to.left, r.from.y + to.top - r.to.top}});
+      const PixelRect read = clipped.back().From();
+      reads.push_back(read);
+      box = {std::min(box.left, read.left), std::min(box.top, read.top),
+             std::max(box.right, read.right), std::max(box.bottom, read.bottom)};
+    }
+    const int32_t w = box.right - box.left, h = box.bottom - box.top;
+    room.resize(std::max(room.size(), static_cast<size_t>(w) * static_cast<size_t>(h)));
+    const PixelView placed{room.data() - static_cast<ptrdiff_t>(box.top) * w - box.left, w,
+                           source()->width(), source()->height()};
+    ReadUnder(inputs, source(), reads, placed);
+    for (const PasteRect& r : clipped) copy(placed, r);
   }
 }
 

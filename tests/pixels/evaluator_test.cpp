@@ -107,18 +107,27 @@ TEST(Evaluator, AnyAreaOfAChainHoldsThePixelsOfTheWhole) {
                            std::min(y + side, whole.height())};
       ASSERT_TRUE(AreaMatches(target.image(), area, whole)) << "area " << i;
     }
-    // Strips, in order and side by side, give the same rows.
-    for (const auto order : {platform::StripOrder::kInOrder, platform::StripOrder::kSideBySide}) {
-      Bitmap strips(whole.width(), whole.height(), 0);
-      const platform::PixelView out = strips.Write();
-      platform::RealizeStrips(target.image(), target.image()->Bounds(), 7, order,
-                              [&](int32_t top, platform::ConstPixelView strip) {
-                                for (int32_t y = 0; y < strip.height; ++y) {
-                                  std::copy_n(strip.row(y), strip.width, out.row(top + y));
-                                }
-                              });
-      EXPECT_EQ(FirstDifference(strips, whole), "");
-    }
+    // Strips, in order and side by side a few rows at a time, give the same rows.
+    Bitmap in_order(whole.width(), whole.height(), 0), by_rows(whole.width(), whole.height(), 0);
+    const platform::PixelView a = in_order.Write(), b = by_rows.Write();
+    platform::RealizeStrips(target.image(), target.image()->Bounds(), 7,
+                            [&](int32_t top, platform::ConstPixelView strip) {
+                              for (int32_t y = 0; y < strip.height; ++y) {
+                                std::copy_n(strip.row(y), strip.width, a.row(top + y));
+                              }
+                            });
+    platform::RealizeStripsByRows(
+        target.image(), target.image()->Bounds(), 7,
+        [&](int32_t top, int32_t height, const platform::StripRows& rows) {
+          for (int32_t y = 0; y < height; y += 3) {
+            const platform::ConstPixelView some = rows(y, std::min(3, height - y));
+            for (int32_t k = 0; k < some.height; ++k) {
+              std::copy_n(some.row(k), some.width, b.row(top + y + k));
+            }
+          }
+        });
+    EXPECT_EQ(FirstDifference(in_order, whole), "");
+    EXPECT_EQ(FirstDifference(by_rows, whole), "");
   }
 }
 

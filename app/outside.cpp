@@ -1,14 +1,19 @@
-#include "platform/pixels/outside.h"
+#include "app/outside.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
+#include "platform/pixels/image.h"
 
-namespace platform {
+namespace app {
+
+using platform::Bitmap;
+using platform::PixelRect;
+using platform::PixelSize;
 
 Bitmap WithCoverageAsAlpha(const Bitmap& turned, const Bitmap& coverage) {
-  return Bitmap(WithCoverageAsAlpha(turned.image(), coverage.image()));
+  return Bitmap(platform::WithCoverageAsAlpha(turned.image(), coverage.image()));
 }
 
 PixelSize StraightenCropSize(int32_t width, int32_t height, double degrees) {
@@ -29,7 +34,7 @@ PixelSize StraightenCropSize(int32_t width, int32_t height, double degrees) {
 
 namespace {
 
-bool Covered(const ConstPixelView& cover, const PixelRect& r) {
+bool Covered(const platform::ConstPixelView& cover, const PixelRect& r) {
   for (int32_t y = r.top; y < r.bottom; ++y) {
     const uint32_t* row = cover.row(y);
     for (int32_t x = r.left; x < r.right; ++x) {
@@ -42,7 +47,7 @@ bool Covered(const ConstPixelView& cover, const PixelRect& r) {
 }  // namespace
 
 PixelRect StraightenCrop(const Bitmap& coverage, PixelSize size) {
-  const ConstPixelView cover = coverage.Read();
+  const platform::ConstPixelView cover = coverage.Read();
   const int32_t w = std::min(size.width, cover.width);
   const int32_t h = std::min(size.height, cover.height);
   PixelRect r{(cover.width - w) / 2, (cover.height - h) / 2, 0, 0};
@@ -55,4 +60,4 @@ PixelRect StraightenCrop(const Bitmap& coverage, PixelSize size) {
   return r;
 }
 
-}  // namespace platform
+}  // namespace app
