@@ -131,6 +131,22 @@ TEST(Evaluator, AnyAreaOfAChainHoldsThePixelsOfTheWhole) {
   }
 }
 
+// A chain made again with its picture replaced is the chain made on the other picture:
+// what the coverage of a turn is made from.
+TEST(Evaluator, AChainWithItsPictureReplacedIsTheChainMadeOnTheOther) {
+  const Bitmap photo = Photo(57, 31, 3), white(57, 31, 0xFFFFFFFF);
+  for (const Chain& chain : Chains()) {
+    SCOPED_TRACE(chain.name);
+    Bitmap on_photo(80, 70, kBack), on_white(80, 70, kBack);
+    chain.draw(on_photo, photo);
+    chain.draw(on_white, white);
+    const Bitmap replaced(platform::Replaced(on_photo.image(), {photo.image().get()},
+                                             {platform::SolidImage(57, 31, 0xFFFFFFFF)}));
+    EXPECT_EQ(FirstDifference(replaced, on_white), "");
+    EXPECT_NE(FirstDifference(on_photo, on_white), "");  // the photo itself is untouched
+  }
+}
+
 // The drawing calls made with the reference kernels on stored pixels, against the same
 // calls made as images and worked out: right angles and block copies exactly.
 TEST(Evaluator, ExactCallsEqualTheReferenceDrawnAtOnce) {

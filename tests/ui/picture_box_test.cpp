@@ -138,8 +138,8 @@ TEST_F(SurfaceTest, EveryHandlingsChangesAreRepainted) {
 }
 
 // What a surface shows is what its pixels stand for, without working out more of them
-// than is shown: a clear still pending shows as its colour and stays pending; a pending
-// draw shown in part is worked out in that part only.
+// than is shown: a clear shows as its colour; a draw shown in part is worked out in that
+// part only, and nothing of it is kept.
 TEST_F(SurfaceTest, ShowsWhatIsPendingWithoutCarryingItAllOut) {
   platform::PictureBox& box = form_.pTM;
   box.SetBorderStyle(0);
