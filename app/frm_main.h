@@ -60,9 +60,9 @@ class frm_Main : public platform::Form {
   // follows, as today's keys raise it), a value with tenths is a fine change.
   void MoveToTenths(int tenths);
 
-  // The pieces of the handlers, for a second window that only turns (the coverage of a
-  // turn, for saving): the surfaces' settings of Form_Load; a picture shown unturned as
-  // Form_Load shows it; the turn of a bar's move, without the label and the events.
+  // The pieces of the handlers: the surfaces' settings of Form_Load; a picture shown
+  // unturned as Form_Load shows it; the turn of a bar's move, without the label and the
+  // events.
   void PrepareSurfaces();
   void ShowUnturned(const platform::Picture& picture);
   void TurnPicture(platform::Angle angle);

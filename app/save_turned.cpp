@@ -2,11 +2,10 @@
 
 #include "app/angle_tenths.h"
 #include "app/frm_main.h"
+#include "app/outside.h"
 #include "platform/base/error.h"
-#include "platform/base/trace.h"
 #include "platform/imageio/output_format.h"
 #include "platform/imageio/save.h"
-#include "platform/pixels/outside.h"
 
 namespace app {
 
@@ -32,23 +31,15 @@ const char* NameOf(Outside outside) {
 namespace {
 
 // How much of each pixel of pDes the turned picture covers: the same turn of an opaque
-// white picture of the same size, in a window of its own that is never shown.
+// white picture of the same size, which is pDes's image with the picture replaced by white
+// wherever it is read (pSrc's image, and the picture itself where it is shown unturned).
 platform::Bitmap Coverage(const frm_Main& form) {
-  const platform::Picture& picture = form.pSrc.Picture();
-  auto white = std::make_shared<const platform::Bitmap>(picture.WidthPixels(),
-                                                        picture.HeightPixels(), 0xFFFFFFFFu);
-  // Not part of what the window did: kept out of the call trace.
-  platform::Tracer* const tracer = platform::InstalledTracer();
-  platform::InstallTracer(nullptr);
-  struct Restore {
-    platform::Tracer* tracer;
-    ~Restore() { platform::InstallTracer(tracer); }
-  } restore{tracer};
-  frm_Main turner;
-  turner.PrepareSurfaces();
-  turner.ShowUnturned(platform::Picture(white, true));
-  if (form.Turned()) turner.TurnPicture(AngleOfTenths(form.Tenths()));
-  return turner.pDes.Pixels();
+  const platform::Image& source = form.pSrc.Pixels().image();
+  const platform::Image& picture = form.pSrc.Picture().pixels().image();
+  return platform::Bitmap(platform::Replaced(
+      form.pDes.Pixels().image(), {source.get(), picture.get()},
+      {platform::SolidImage(source->width(), source->height(), 0xFFFFFFFFu),
+       platform::SolidImage(picture->width(), picture->height(), 0xFFFFFFFFu)}));
 }
 
 [[noreturn]] void NothingToWrite(const std::string& path, const std::string& why) {
@@ -69,22 +60,22 @@ platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
     NothingToWrite(path, "the turned picture is " + std::to_string(turned.width()) + " x " +
                              std::to_string(turned.height()) + " pixels, nothing to write");
   }
-  platform::OutputPicture out{&turned, {0, 0, turned.width(), turned.height()}, false};
+  platform::OutputPicture out{turned.image(), {0, 0, turned.width(), turned.height()}, false};
   if (choice.outside == Outside::kBlack) {
     return platform::SavePicture(out, path, options);
   }
   const platform::Bitmap coverage = Coverage(form);
   if (choice.outside == Outside::kTransparent) {
-    const platform::Bitmap clear = platform::WithCoverageAsAlpha(turned, coverage);
-    out.pixels = &clear;
+    const platform::Bitmap clear = WithCoverageAsAlpha(turned, coverage);
+    out.image = clear.image();
     out.alpha = true;
     return platform::SavePicture(out, path, options);
   }
   const platform::Picture& picture = form.pSrc.Picture();
-  const platform::PixelSize size = platform::StraightenCropSize(
+  const platform::PixelSize size = StraightenCropSize(
       picture.WidthPixels(), picture.HeightPixels(),
       form.Turned() ? static_cast<double>(AngleOfTenths(form.Tenths())) : 0.0);
-  out.area = platform::StraightenCrop(coverage, size);
+  out.area = StraightenCrop(coverage, size);
   if (out.width() <= 0 || out.height() <= 0) {
     NothingToWrite(path,
                    "no pixel of the turned picture lies wholly inside its outline, so the crop "

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DANYTURN_DEBIAN_LAYOUT=ON -DBUILD_TESTING=OFF -DANYTURN_BUILD_BENCH=OFF >/dev/null
+  -DANYTURN_DEBIAN_LAYOUT=ON -DBUILD_TESTING=OFF -DANYTURN_BENCHMARKS=OFF -DANYTURN_WARNINGS_AS_ERRORS=OFF >/dev/null
 cmake --build build-package --target anyturn anyturn-render
 rm -f build-package/anyturn_*.deb
 (cd build-package && cpack -G DEB >/dev/null)

@@ -35,11 +35,8 @@ void AddEdgeSquares(std::vector<platform::PixelRect>& squares, float edge_length
 
 void CopySquares(PictureBox& dst, PictureBox& pTM,
                  const std::vector<platform::PixelRect>& squares) {
-  // Every square is known before the first is copied: what pTM holds under all of them,
-  // and what dst holds there before they land, is worked out at once, over the cores,
-  // instead of square by square. The copies give the same pixels with or without it.
-  pTM.Pixels().PrepareAreas(squares);
-  dst.Pixels().PrepareAreas(squares);
+  // The copies, one after another from pTM, make one paste over dst's turned picture:
+  // pTM is worked out only under the squares, and only when dst's pixels are asked for.
   for (const platform::PixelRect& q : squares) {
     platform::BitBlt(dst.hDC(), q.left, q.top, q.right - q.left, q.bottom - q.top, pTM.hDC(),
                      q.left, q.top, platform::SRCCOPY);
@@ -58,7 +55,8 @@ void AnyAngleTurn(PictureBox& src, PictureBox& dst, Angle angle) {
   const double theta = platform::Radians(angle);
   const int32_t margin = (angle == 88 || angle == 178 || angle == 268 || angle == 358) ? 2 : 1;
 
-  platform::Form& frm = platform::Form::Main();
+  // The work surfaces of the window that holds the target.
+  platform::Form& frm = dst.container();
   PictureBox& pTM = frm.PictureBoxNamed("pTM");
   PictureBox& p180 = frm.PictureBoxNamed("p180");
   pTM.Cls();

@@ -44,8 +44,8 @@ void TurnedBounds(Angle angle, int32_t width, int32_t height, int32_t& boundW, i
 bool GdipTurn(PictureBox& src, PictureBox& dst, Angle angle, int32_t& offX, int32_t& offY);
 
 // Turns src by an angle that is no right angle into dst, then repairs the turned picture's
-// top and left edges from a second rendering made through the main window's work
-// surfaces pTM and p180, which are left cleared.
+// top and left edges from a second rendering made through the work surfaces pTM and p180
+// of the window that holds dst, which are left cleared.
 void AnyAngleTurn(PictureBox& src, PictureBox& dst, Angle angle);
 
 }  // namespace mod_Turn

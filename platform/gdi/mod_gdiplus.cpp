@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <optional>
 
 #include "platform/base/trace.h"
 #include "platform/pixels/drawing.h"
@@ -174,16 +173,11 @@ GpStatus Draw(GpGraphics* graphics, GpImage* image, float x, float y, float widt
                      static_cast<double>(height) / source.height(), x, y};
   const Affine to_target = place.Then(graphics->world);
   if (!to_target.Inverse()) return InvalidParameter;
-  // A bitmap shares its surface's pixels; drawing a surface onto itself reads a copy.
-  std::optional<Bitmap> copy;
-  if (&source == &target) copy = source;
-  const Bitmap& from = copy ? *copy : source;
+  // The draw reads the source's image as it is now, even when the source is the target.
   if (platform::UseReferencePath()) {
-    platform::ReferenceDrawTransformedPixels(target, from, to_target);
-  } else if (copy || !target.DeferDraw(from, to_target)) {
-    // A deferred draw is carried out when the target's pixels are needed, and only where
-    // they are needed if just an area is read.
-    platform::DrawTransformedPixels(target, from, to_target);
+    platform::ReferenceDrawTransformedPixels(target, source, to_target);
+  } else {
+    platform::DrawTransformedPixels(target, source, to_target);
   }
   graphics->target->PixelsChanged();
   return Ok;

@@ -55,8 +55,7 @@ GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics);
 GpStatus GdipDeleteGraphics(GpGraphics* graphics);
 
 // A bitmap of the surface's persistent image. No palette is supported (must be null).
-// The pixels are not copied: the bitmap reads the surface until it is disposed, so the
-// surface must not change in between (a draw into the same surface copies first).
+// The pixels are not copied: a draw reads the surface's image as it is at the draw.
 GpStatus GdipCreateBitmapFromHBITMAP(HBITMAP hbm, HPALETTE palette, GpBitmap** bitmap);
 GpStatus GdipDisposeImage(GpImage* image);
 

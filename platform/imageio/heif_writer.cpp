@@ -50,7 +50,7 @@ extern "C" heif_error WriteHeifBytes(heif_context*, const void* data, size_t siz
   }
 }
 
-std::unique_ptr<heif_image, ImageRelease> Image(const OutputPicture& picture,
+std::unique_ptr<heif_image, ImageRelease> HeifImage(const OutputPicture& picture,
                                                 const std::string& target) {
   heif_image* raw = nullptr;
   Check(heif_image_create(
@@ -87,7 +87,7 @@ void WriteHeif(const OutputPicture& picture, Quality quality, bool avif, OutputF
   // photograph; these settings take seconds. A setting an encoder lacks is left alone.
   heif_encoder_set_parameter_string(raw_encoder, "preset", "fast");
   heif_encoder_set_parameter_integer(raw_encoder, "speed", 8);
-  const auto image = Image(picture, file.target);
+  const auto image = HeifImage(picture, file.target);
   Check(heif_context_encode_image(context.get(), image.get(), raw_encoder, nullptr, nullptr),
         file.target);
   Sink sink{&file, nullptr};

@@ -3,15 +3,12 @@
 // A JPEG with restart markers is a run of independent pieces: at each marker the
 // encoder's state starts afresh. A strip encoded as a picture of its own is exactly such
 // a piece, so strips encoded side by side and joined with restart markers make the file
-// one encoder would have made with that restart interval. The turned picture is worked
-// out whole before the strips start (over all cores; measured, far faster than strip by
-// strip from several threads at once).
+// one encoder would have made with that restart interval. The evaluator works each strip
+// out on the thread that encodes it, so the picture is never held whole.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 // clang-format off
@@ -24,6 +21,7 @@
 #include "platform/base/error.h"
 #include "platform/imageio/colour.h"
 #include "platform/imageio/encoders.h"
+#include "platform/pixels/evaluator.h"
 
 namespace platform {
 
@@ -36,6 +34,8 @@ constexpr int kFullColourFrom = 90;
 // Rows of a strip, about: enough work to pay for a thread, few enough strips to share out.
 constexpr int kStripRows = 256;
 constexpr unsigned kMaxRestartInterval = 65535;
+// Rows taken from the evaluator at a time: two MCU rows at most.
+constexpr int32_t kRowsAtATime = 16;
 
 // libjpeg reports errors through a callback that must not return: it jumps back to the
 // strip's encoder, which then raises. Between the jump's setting and the jump only C
@@ -81,13 +81,13 @@ Layout LayoutFor(const OutputPicture& picture, Quality quality) {
 
 // Everything libjpeg can jump out of: one strip, rows [top, bottom) of the picture, as a
 // JPEG of its own. Returns false with `errors.message` set.
-bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const ConstPixelView& pixels,
-                 const Layout& layout, int32_t top, int32_t bottom, bool first,
-                 unsigned char** bytes, unsigned long* size) {
+bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, int32_t width, int32_t height,
+                 const StripRows& rows, const Layout& layout, bool first, unsigned char** bytes,
+                 unsigned long* size) {
   if (setjmp(errors.jump) != 0) return false;
   jpeg_mem_dest(&info, bytes, size);
-  info.image_width = static_cast<JDIMENSION>(pixels.width);
-  info.image_height = static_cast<JDIMENSION>(bottom - top);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
   info.input_components = 4;
   info.in_color_space = JCS_EXT_BGRX;
   jpeg_set_defaults(&info);
@@ -104,18 +104,22 @@ bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, const ConstPixelVie
     jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.data()),
                            static_cast<unsigned int>(profile.size()));
   }
-  for (int32_t y = top; y < bottom; ++y) {
-    // libjpeg only reads the row; the store's own bytes are B G R A.
-    auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(pixels.row(y)));
-    jpeg_write_scanlines(&info, &row, 1);
+  // A few rows at a time from the evaluator: the strip is never held whole.
+  for (int32_t y = 0; y < height; y += kRowsAtATime) {
+    const ConstPixelView pixels = rows(y, std::min(kRowsAtATime, height - y));
+    for (int32_t k = 0; k < pixels.height; ++k) {
+      // libjpeg only reads the row; the store's own bytes are B G R A.
+      auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(pixels.row(k)));
+      jpeg_write_scanlines(&info, &row, 1);
+    }
   }
   jpeg_finish_compress(&info);
   return true;
 }
 
-std::vector<uint8_t> Strip(const ConstPixelView& pixels, const Layout& layout, int32_t top,
-                           const std::string& target) {
-  const int32_t bottom = std::min(top + layout.strip_rows, pixels.height);
+// One strip's rows as a JPEG of its own.
+std::vector<uint8_t> Strip(int32_t width, int32_t height, const StripRows& rows,
+                           const Layout& layout, bool first, const std::string& target) {
   jpeg_compress_struct info{};
   Errors errors{};
   info.err = jpeg_std_error(&errors.manager);
@@ -125,7 +129,7 @@ std::vector<uint8_t> Strip(const ConstPixelView& pixels, const Layout& layout, i
   unsigned long size = 0;
   bool done = false;
   try {
-    done = EncodeStrip(info, errors, pixels, layout, top, bottom, top == 0, &bytes, &size);
+    done = EncodeStrip(info, errors, width, height, rows, layout, first, &bytes, &size);
   } catch (...) {
     jpeg_destroy_compress(&info);
     std::free(bytes);
@@ -183,37 +187,30 @@ std::vector<uint8_t> Header(const std::vector<uint8_t>& first, const Scan& scan,
   return header;
 }
 
-// The strips, encoded on as many threads as there are cores, in order.
-std::vector<std::vector<uint8_t>> Strips(const ConstPixelView& pixels, const Layout& layout,
+// The strips, each worked out and encoded on one of the evaluator's threads.
+std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Layout& layout,
                                          const std::string& target) {
-  const int count = (pixels.height + layout.strip_rows - 1) / layout.strip_rows;
+  const int count = (picture.height() + layout.strip_rows - 1) / layout.strip_rows;
   std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(count));
-  std::atomic<int> next{0};
-  const auto work = [&] {
-    for (int i = next++; i < count; i = next++) {
-      strips[static_cast<size_t>(i)] = Strip(pixels, layout, i * layout.strip_rows, target);
-    }
-  };
-  const unsigned helpers = std::min<unsigned>(std::max(std::thread::hardware_concurrency(), 1u),
-                                              static_cast<unsigned>(count)) -
-                           1;
-  std::vector<std::future<void>> running;
-  for (unsigned i = 0; i < helpers; ++i) running.push_back(std::async(std::launch::async, work));
-  std::exception_ptr failure;
-  try {
-    work();
-  } catch (...) {
-    failure = std::current_exception();
-    next = count;  // no more strips
+  if (count == 1) {
+    // One strip: its rows worked out over the cores as libjpeg takes them.
+    std::vector<uint32_t> room;
+    const StripRows rows = [&](int32_t y, int32_t n) {
+      const int32_t width = picture.width();
+      room.resize(static_cast<size_t>(width) * n);
+      const PixelRect part{picture.area.left, picture.area.top + y, picture.area.right,
+                           picture.area.top + y + n};
+      RealizeArea(picture.image, part, {room.data(), width, width, n});
+      return ConstPixelView{room.data(), width, width, n};
+    };
+    strips[0] = Strip(picture.width(), picture.height(), rows, layout, true, target);
+    return strips;
   }
-  for (auto& helper : running) {
-    try {
-      helper.get();
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
-  }
-  if (failure) std::rethrow_exception(failure);
+  RealizeStripsByRows(picture.image, picture.area, layout.strip_rows,
+                      [&](int32_t top, int32_t height, const StripRows& rows) {
+                        strips[static_cast<size_t>(top / layout.strip_rows)] =
+                            Strip(picture.width(), height, rows, layout, top == 0, target);
+                      });
   return strips;
 }
 
@@ -221,7 +218,7 @@ std::vector<std::vector<uint8_t>> Strips(const ConstPixelView& pixels, const Lay
 
 void WriteJpeg(const OutputPicture& picture, Quality quality, OutputFile& file) {
   const Layout layout = LayoutFor(picture, quality);
-  const std::vector<std::vector<uint8_t>> strips = Strips(WorkOut(picture), layout, file.target);
+  const std::vector<std::vector<uint8_t>> strips = Strips(picture, layout, file.target);
   if (strips.size() == 1) return WriteAll(file, strips[0].data(), strips[0].size());
   const Scan first = FindScan(strips[0]);
   const std::vector<uint8_t> header = Header(strips[0], first, picture.height(), layout.restart);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/pixels/evaluator.h"
+
 namespace platform {
 
 namespace {
@@ -53,27 +55,20 @@ void ConvertRow(const uint32_t* pixels, int32_t width, Samples samples, uint8_t*
   }
 }
 
-ConstPixelView WorkOut(const OutputPicture& picture) {
-  const PixelRect a = picture.area;
-  const Bitmap& pixels = *picture.pixels;
-  const bool whole =
-      a.left == 0 && a.top == 0 && a.right == pixels.width() && a.bottom == pixels.height();
-  const ConstPixelView all = whole ? pixels.Read() : pixels.ReadArea(a);
-  return {all.row(a.top) + a.left, all.stride, picture.width(), picture.height()};
-}
-
 void ForEachOutputRow(const OutputPicture& picture, Samples samples,
                       const std::function<void(int32_t, const uint8_t*)>& row) {
-  const ConstPixelView pixels = WorkOut(picture);
-  std::vector<uint8_t> converted(static_cast<size_t>(pixels.width) * BytesPerSample(samples));
-  for (int32_t y = 0; y < pixels.height; ++y) {
-    if (samples == Samples::kBgrx) {
-      row(y, reinterpret_cast<const uint8_t*>(pixels.row(y)));
-    } else {
-      ConvertRow(pixels.row(y), pixels.width, samples, converted.data());
-      row(y, converted.data());
-    }
-  }
+  std::vector<uint8_t> converted(static_cast<size_t>(picture.width()) * BytesPerSample(samples));
+  RealizeStrips(picture.image, picture.area, kOutputStripRows,
+                [&](int32_t top, ConstPixelView strip) {
+                  for (int32_t y = 0; y < strip.height; ++y) {
+                    if (samples == Samples::kBgrx) {
+                      row(top + y, reinterpret_cast<const uint8_t*>(strip.row(y)));
+                    } else {
+                      ConvertRow(strip.row(y), strip.width, samples, converted.data());
+                      row(top + y, converted.data());
+                    }
+                  }
+                });
 }
 
 }  // namespace platform

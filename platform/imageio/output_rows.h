@@ -1,15 +1,14 @@
 // The pixels an encoder writes, handed over a row at a time in the samples it wants.
 //
-// The picture is an area of a bitmap whose pending work (a turn not yet carried out) is
-// done for the whole area at once, over all cores, before the first row is handed over:
-// measured, that is several times faster than working out band after band alongside the
-// encoder. Rows are converted one at a time: no converted copy of the picture is made.
+// The picture is an area of an image, worked out by the evaluator strip by strip as the
+// encoder takes it: a turned picture is written without ever being held whole. Rows are
+// converted one at a time: no converted copy of the picture is made.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
-#include "platform/pixels/bitmap.h"
+#include "platform/pixels/image.h"
 #include "platform/pixels/geometry.h"
 
 namespace platform {
@@ -24,7 +23,7 @@ enum class Samples {
 int BytesPerSample(Samples samples);
 
 struct OutputPicture {
-  const Bitmap* pixels = nullptr;  // premultiplied, as the program keeps them
+  Image image;                     // premultiplied, as the program keeps them
   PixelRect area{};                // what is written
   bool alpha = false;              // keep transparency; without it, alpha is ignored
 
@@ -32,13 +31,11 @@ struct OutputPicture {
   int32_t height() const { return area.bottom - area.top; }
 };
 
-// The picture's pixels worked out, as a view of its area alone (its row 0 the area's top
-// row): the whole bitmap worked out in one pass when the area is all of it (much faster
-// than area by area), only the area otherwise.
-ConstPixelView WorkOut(const OutputPicture& picture);
+// Rows the row-by-row encoders take from the evaluator at a time.
+inline constexpr int32_t kOutputStripRows = 64;
 
 // Calls `row(y, samples)` for y = 0 .. height - 1 in order; `samples` is valid during the
-// call only. kBgrx hands over the store's own rows, without a copy.
+// call only. kBgrx hands over the worked-out rows themselves, without a copy.
 void ForEachOutputRow(const OutputPicture& picture, Samples samples,
                       const std::function<void(int32_t, const uint8_t*)>& row);
 

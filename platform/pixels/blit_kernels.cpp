@@ -8,7 +8,6 @@
 
 #include "platform/pixels/clip.h"
 #include "platform/pixels/kernels.h"
-#include "platform/pixels/parallel.h"
 
 namespace platform {
 
@@ -61,9 +60,7 @@ void FillArea(PixelView dst, PixelRect area, uint32_t colour) {
 }
 
 void FillAll(PixelView dst, uint32_t colour) {
-  ForRowBands(dst.height, int64_t{dst.width} * dst.height, [&](int32_t first, int32_t last) {
-    FillArea(dst, {0, first, dst.width, last}, colour);
-  });
+  FillArea(dst, {0, 0, dst.width, dst.height}, colour);
 }
 
 void CopyRowsArea(PixelView dst, ConstPixelView src, const RowCopy& copy, PixelRect area) {
@@ -84,9 +81,7 @@ PixelRect CopySourceArea(const RowCopy& copy, PixelRect area) {
 }
 
 void CopyRowsAll(PixelView dst, ConstPixelView src, const RowCopy& copy) {
-  ForRowBands(copy.height, int64_t{copy.height} * copy.width, [&](int32_t a, int32_t b) {
-    for (int64_t m = a; m < b; ++m) CopyRow(dst, src, copy, m, 0, copy.width);
-  });
+  for (int64_t m = 0; m < copy.height; ++m) CopyRow(dst, src, copy, m, 0, copy.width);
 }
 
 PixelRect TransposedArea(const Transposition& t, ConstPixelView src, PixelView dst) {
@@ -169,19 +164,15 @@ void Transpose(PixelView dst, ConstPixelView src, const Transposition& t) {
 #endif
   };
   constexpr int64_t kTile = 64;
-  const int64_t tiles = (y_hi - y_lo + kTile - 1) / kTile;
-  ForRowBands(
-      static_cast<int32_t>(tiles), (x_hi - x_lo) * (y_hi - y_lo), [&](int32_t a, int32_t b) {
-        for (int64_t y0 = y_lo + a * kTile; y0 < std::min(y_hi, y_lo + b * kTile); y0 += kTile) {
-          const int64_t y1 = std::min(y_hi, y0 + kTile);
-          for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
-            const int64_t x1 = std::min(x_hi, x0 + kTile);
-            const auto [x4, y4] = by_blocks(x0, x1, y0, y1);
-            one_by_one(x4, x1, y0, y4);
-            one_by_one(x0, x1, y4, y1);
-          }
-        }
-      });
+  for (int64_t y0 = y_lo; y0 < y_hi; y0 += kTile) {
+    const int64_t y1 = std::min(y_hi, y0 + kTile);
+    for (int64_t x0 = x_lo; x0 < x_hi; x0 += kTile) {
+      const int64_t x1 = std::min(x_hi, x0 + kTile);
+      const auto [x4, y4] = by_blocks(x0, x1, y0, y1);
+      one_by_one(x4, x1, y0, y4);
+      one_by_one(x0, x1, y4, y1);
+    }
+  }
 }
 
 void CopyRect(PixelView dst, int32_t x, int32_t y, ConstPixelView src, int32_t src_x, int32_t src_y,

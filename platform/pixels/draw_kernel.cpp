@@ -15,7 +15,6 @@
 #include "platform/pixels/bilinear.h"
 #include "platform/pixels/blend.h"
 #include "platform/pixels/kernels.h"
-#include "platform/pixels/parallel.h"
 
 namespace platform {
 
@@ -437,12 +436,9 @@ void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst
   const Under under{clear.has_value(), clear.value_or(0)};
   const int32_t first = clear ? area.top : job.row_lo, last = clear ? area.bottom : job.row_hi;
   if (std::min(job.x_end, area.right) <= std::max(job.x_begin, area.left) && !clear) return;
-  const int32_t bands = (last - first + kBand - 1) / kBand;
-  ForRowBands(bands, int64_t{last - first} * (area.right - area.left), [&](int32_t a, int32_t b) {
-    for (int32_t band = a; band < b; ++band) {
-      DrawBand(job, first + band * kBand, std::min(last, first + (band + 1) * kBand), under);
-    }
-  });
+  for (int32_t top = first; top < last; top += kBand) {
+    DrawBand(job, top, std::min(last, top + kBand), under);
+  }
 }
 
 PixelRect DrawSourceArea(int32_t width, int32_t height, const Affine& src_to_dst, PixelRect area) {

@@ -1,6 +1,7 @@
 // The pixel kernels: loops over views (pixel_view.h) that read one view and write another.
-// They know nothing of bitmaps or of work still pending on them: whoever calls a kernel
-// has made the pixels it reads current (see the *SourceArea functions for what that is).
+// They know nothing of images or of threads: the evaluator (evaluator.h) hands each the
+// pixels it reads (see the *SourceArea functions for what that is) and shares the rows out
+// over the cores.
 // Each kernel has a fast version and, where the two could differ, a slow and obviously
 // correct reference (reference_kernels.cpp) that the tests hold it to. The rules both
 // follow are in pixel_conventions.md.
@@ -20,7 +21,7 @@ namespace platform {
 bool SimdAllowed();
 void AllowSimd(bool allowed);
 
-// `area` (clipped to the view) takes `colour`. FillAll spreads a large view over the cores.
+// `area` (clipped to the view) takes `colour`; FillAll, the whole view.
 void FillArea(PixelView dst, PixelRect area, uint32_t colour);
 void FillAll(PixelView dst, uint32_t colour);
 
@@ -34,7 +35,7 @@ struct RowCopy {
 // The part of the copy that lands in `area`, and the source pixels it reads.
 void CopyRowsArea(PixelView dst, ConstPixelView src, const RowCopy& copy, PixelRect area);
 PixelRect CopySourceArea(const RowCopy& copy, PixelRect area);
-// All of it, over the cores.
+// All of it.
 void CopyRowsAll(PixelView dst, ConstPixelView src, const RowCopy& copy);
 
 // Rows that become columns, at the picture's own size (a turn by 90 or 270 degrees):

@@ -1,4 +1,5 @@
-// Splits a row range over the machine's cores. Used by the pixel kernels only.
+// Splits a row range over the machine's cores: the evaluator's threads (evaluator.h), and
+// the few whole-picture passes made outside it (decoding, the level analysis).
 #pragma once
 
 #include <cstdint>

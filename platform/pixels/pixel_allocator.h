@@ -27,8 +27,8 @@ struct PixelAllocator {
     return static_cast<T*>(AllocatePixels(count * sizeof(T)));
   }
   void deallocate(T* memory, std::size_t count) noexcept { FreePixels(memory, count * sizeof(T)); }
-  // Growing leaves new pixels unwritten: the bitmap fills them (or keeps a fill pending)
-  // itself, and a surface that is never drawn in full never touches most of its pages.
+  // A new store's pixels are left unwritten: whoever makes it writes every one (a decoder,
+  // the evaluator), so no page is touched twice.
   template <typename U>
   void construct(U* place) noexcept {
     ::new (static_cast<void*>(place)) U;

@@ -1,5 +1,5 @@
 // Views of pixels: where a rectangle of 32-bit pixels lies in memory. Kernels read and
-// write views and know nothing else of the bitmap behind them (pending work, readers).
+// write views and know nothing else of the image behind them.
 #pragma once
 
 #include <cstddef>

@@ -11,8 +11,6 @@ namespace platform {
 
 namespace {
 
-Form* main_form = nullptr;
-
 int Pixels(int twips) {
   return static_cast<int>(twips / kTwipsPerPixel);
 }
@@ -31,31 +29,11 @@ Form::Form(const FormDescription& description)
   for (const ControlDescription& control : description.controls) Add(control);
   SetScaleMode(description.scale_mode);
   ArrangeFocusAndStacking();
-  if (main_form == nullptr) main_form = this;
 }
 
 Form::~Form() {
-  if (main_form == this) main_form = nullptr;
-  // Before the widget tree that holds their widgets. Surfaces whose pixels another one's
-  // pending work still reads go last: destroyed first, they would carry that work out
-  // (a whole turned picture) for a surface that is about to go too.
-  while (!controls_.empty()) {
-    auto doomed = controls_.begin();
-    for (auto it = controls_.begin(); it != controls_.end(); ++it) {
-      const auto* box = dynamic_cast<const PictureBox*>(it->second.get());
-      if (box == nullptr || !box->Pixels().HasReaders()) {
-        doomed = it;
-        break;
-      }
-    }
-    controls_.erase(doomed);
-  }
-}
-
-Form& Form::Main() {
-  if (main_form == nullptr)
-    throw Error(ErrorNumber::kObjectNotFound, "Object required: no main window");
-  return *main_form;
+  // Before the widget tree that holds their widgets.
+  controls_.clear();
 }
 
 std::string Form::Caption() const {

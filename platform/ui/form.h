@@ -1,6 +1,5 @@
 // Form: a top-level window built from its description (form_description.h), owning its
-// controls for its whole life. The first Form made is the program's main window, which
-// code that has no reference to it (the turning engine) reaches through Form::Main().
+// controls for its whole life; a control names the window that holds it (container()).
 #pragma once
 
 #include <map>
@@ -26,9 +25,6 @@ class Form : public Scaler {
   ~Form() override;
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
-
-  // The program's main window; raises the object-not-found error when there is none.
-  static Form& Main();
 
   const std::string& Name() const { return name_; }
   std::string Caption() const;

@@ -3,13 +3,11 @@
 #include <QApplication>
 #include <QPalette>
 #include <algorithm>
-#include <optional>
 
 #include "platform/base/error.h"
 #include "platform/base/runtime.h"
 #include "platform/base/trace.h"
-#include "platform/pixels/blend.h"
-#include "platform/pixels/parallel.h"
+#include "platform/pixels/drawing.h"
 #include "platform/ui/form.h"
 #include "platform/ui/surface_view.h"
 
@@ -119,31 +117,19 @@ void PictureBox::PaintPicture(const platform::Picture& picture, float x, float y
 
 void PictureBox::Composite(const platform::Picture& picture, int32_t x, int32_t y) {
   if (picture.empty()) return;
-  const ConstPixelView from = picture.pixels().Read();
+  const Bitmap& from = picture.pixels();
   const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + from.width, image_.width());
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + from.height, image_.height());
+  const int64_t x1 = std::min<int64_t>(int64_t{x} + from.width(), image_.width());
+  const int64_t y1 = std::min<int64_t>(int64_t{y} + from.height(), image_.height());
   if (x0 >= x1 || y0 >= y1) return;
-  // A picture over all of a surface that is one colour still to be written: blended over
-  // that colour, without writing it first.
-  const bool covers = x0 == 0 && y0 == 0 && x1 == image_.width() && y1 == image_.height();
-  const std::optional<uint32_t> under = covers ? image_.PendingFill() : std::nullopt;
-  // An opaque picture of the surface's own size replaces it: a copy, which waits until
-  // its pixels are needed (a start-up with nothing shown never copies a large photo).
-  if (under && picture.opaque() && x == 0 && y == 0 && from.width == image_.width() &&
-      from.height == image_.height() &&
-      image_.DeferCopy(picture.pixels(), RowCopy{0, 0, 1, 1, 0, 0, from.width, from.height})) {
+  // An opaque picture of the surface's own size replaces it: the surface holds the
+  // picture's own image (a start-up with nothing shown never copies a large photo).
+  if (picture.opaque() && x == 0 && y == 0 && from.width() == image_.width() &&
+      from.height() == image_.height()) {
+    image_.Set(from.image());
     return;
   }
-  const PixelView pixels = under ? image_.WriteAll().pixels : image_.Write();
-  const int64_t count = x1 - x0;
-  ForRowBands(static_cast<int32_t>(y1 - y0), (y1 - y0) * count, [&](int32_t first, int32_t last) {
-    for (int64_t ty = y0 + first; ty < y0 + last; ++ty) {
-      uint32_t* to = pixels.row(static_cast<int32_t>(ty)) + x0;
-      const uint32_t* row = from.row(static_cast<int32_t>(ty - y)) + (x0 - x);
-      for (int64_t i = 0; i < count; ++i) to[i] = Over(row[i], under ? *under : to[i]);
-    }
-  });
+  CompositePixels(image_, from, x, y);
 }
 
 ImageInfo PictureBox::Image() {

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "platform/gdi/surface.h"
-#include "platform/imageio/picture.h"
+#include "platform/pixels/picture.h"
 #include "platform/pixels/bitmap.h"
 #include "platform/ui/control.h"
 

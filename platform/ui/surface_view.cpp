@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
+#include "platform/pixels/evaluator.h"
 #include "platform/ui/picture_box.h"
 
 namespace platform {
@@ -62,16 +64,19 @@ void SurfaceView::PaintReduced(QPainter& painter, const QRegion& region, double 
     const auto side = [scale](int32_t length) {
       return std::max<int32_t>(1, static_cast<int32_t>(std::ceil(scale * length)));
     };
-    reduced_.Resize(side(image.width()), side(image.height()), 0xFF000000, box_.Name());
-    DrawReduced(reduced_.WriteAll().pixels, image, scale, pyramid_);
+    reduced_width_ = side(image.width());
+    reduced_height_ = side(image.height());
+    reduced_.resize(static_cast<size_t>(reduced_width_) * reduced_height_);
+    RealizeReduced(image.image(), scale,
+                   {reduced_.data(), reduced_width_, reduced_width_, reduced_height_});
     reduced_stamp_ = image.Stamp();
     reduced_scale_ = scale;
   }
   const int border = box_.BorderPixels();
-  const QRect area(border, border, reduced_.width(), reduced_.height());
-  const ConstPixelView pixels = reduced_.Read();
-  const QImage view(reinterpret_cast<const uchar*>(pixels.pixels), pixels.width, pixels.height,
-                    static_cast<qsizetype>(pixels.stride) * 4, QImage::Format_RGB32);
+  const QRect area(border, border, reduced_width_, reduced_height_);
+  const QImage view(reinterpret_cast<const uchar*>(reduced_.data()), reduced_width_,
+                    reduced_height_, static_cast<qsizetype>(reduced_width_) * 4,
+                    QImage::Format_RGB32);
   const QColor window = parentWidget() ? parentWidget()->palette().color(QPalette::Window)
                                        : palette().color(QPalette::Window);
   for (const QRect& part : region) {
@@ -106,17 +111,24 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   const QRect visible = exposed.intersected(area);
   if (visible.isEmpty() || image.empty()) return;
   if (const auto clear = image.PendingFill()) {
-    // A clear still pending shows as its colour. Carrying it out only to show it would
-    // write the whole surface, and the work surfaces are cleared after every turn.
+    // One colour shows as its colour: the work surfaces are cleared after every turn.
     painter.fillRect(visible, QColor::fromRgb(*clear));
     return;
   }
   const QRect shown = visible.translated(-border, -border);
-  // Most of it: all at once, over all the cores; else the part shown.
-  const ConstPixelView pixels =
-      2 * int64_t{shown.width()} * shown.height() >= int64_t{image.width()} * image.height()
-          ? image.Read()
-          : image.ReadArea({shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1});
+  // Stored pixels as they are; anything else worked out in the part shown only.
+  const std::optional<ConstPixelView> current = Current(image.image());
+  ConstPixelView pixels;
+  if (current) {
+    pixels = *current;
+  } else {
+    const PixelRect part{shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1};
+    shown_.resize(std::max(shown_.size(), static_cast<size_t>(shown.width()) * shown.height()));
+    RealizeArea(image.image(), part, {shown_.data(), shown.width(), shown.width(), shown.height()});
+    // Addressed as the image is, though it holds only the part shown.
+    pixels = {shown_.data() - static_cast<ptrdiff_t>(part.top) * shown.width() - part.left,
+              shown.width(), image.width(), image.height()};
+  }
   // Surface pixels are opaque (every drawing call blends onto an opaque clear). Shown as
   // RGB32 they are copied; shown with their alpha, the toolkit would first scan the whole
   // image for transparent pixels, on every repaint.

@@ -5,7 +5,10 @@
 #include <QSize>
 #include <QWidget>
 
-#include "platform/pixels/reduced.h"
+#include <cstdint>
+#include <vector>
+
+#include "platform/pixels/bitmap.h"
 
 namespace platform {
 
@@ -38,8 +41,12 @@ class SurfaceView : public QWidget {
   bool repaint_requested_ = false;
   bool fit_ = false;
   QSize room_;
-  Pyramid pyramid_;
-  Bitmap reduced_;  // the image at FitScale(), made for the image's stamp below
+  // Room for what is shown: the part of the image exposed, or the image at FitScale(),
+  // made by the evaluator for the image's stamp below. Kept from one paint to the next so
+  // that painting allocates nothing.
+  std::vector<uint32_t> shown_;
+  std::vector<uint32_t> reduced_;
+  int32_t reduced_width_ = 0, reduced_height_ = 0;
   uint64_t reduced_stamp_ = 0;
   double reduced_scale_ = 0;
 };

@@ -13,7 +13,7 @@
 #include "app/fine_keys.h"
 #include "app/save_turned.h"
 #include "platform/base/error.h"
-#include "platform/pixels/outside.h"
+#include "app/outside.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -397,8 +397,8 @@ TEST(FineAngle, TheStraightenCropFollowsTheFineAngle) {
   const std::string fine = testing_support::TempDir() + "/fine.png";
   app::SaveTurned(form, fine, choice);
   const platform::Picture saved = platform::LoadPicture(fine);
-  const platform::PixelSize size = platform::StraightenCropSize(1200, 800, 30.3);
-  const platform::PixelSize whole = platform::StraightenCropSize(1200, 800, 30);
+  const platform::PixelSize size = app::StraightenCropSize(1200, 800, 30.3);
+  const platform::PixelSize whole = app::StraightenCropSize(1200, 800, 30);
   ASSERT_NE(size.width, whole.width);
   EXPECT_LE(saved.WidthPixels(), size.width);
   EXPECT_GE(saved.WidthPixels(), size.width - 4);

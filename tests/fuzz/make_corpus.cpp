@@ -119,7 +119,7 @@ QByteArray Ours(const QDir& folder, const QString& name) {
   // Tall enough for more than one strip of the JPEG writer.
   const platform::Bitmap pixels(12, 300, 0xFF336699u);
   const QString path = folder.filePath(name + ".written");
-  platform::SavePicture({&pixels, {0, 0, 12, 300}, false},
+  platform::SavePicture({pixels.image(), {0, 0, 12, 300}, false},
                         (path + "." + QFileInfo(name).suffix()).toStdString(), options);
   QFile written(path + "." + QFileInfo(name).suffix());
   if (!written.open(QIODevice::ReadOnly)) return {};

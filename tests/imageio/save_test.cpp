@@ -23,7 +23,7 @@ using platform::Bitmap;
 using platform::ErrorNumber;
 
 platform::OutputPicture Whole(const Bitmap& pixels, bool alpha = false) {
-  return {&pixels, {0, 0, pixels.width(), pixels.height()}, alpha};
+  return {pixels.image(), {0, 0, pixels.width(), pixels.height()}, alpha};
 }
 
 struct Differences {

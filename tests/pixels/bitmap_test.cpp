@@ -36,12 +36,19 @@ TEST(Bitmap, ResizeKeepsTheSharedAreaAndFillsTheRest) {
   }
 }
 
-TEST(Bitmap, ShrinkingAndGrowingBackKeepsTheMemory) {
-  Bitmap bitmap(300, 200, kFill);
-  const uint32_t* memory = bitmap.Read().pixels;
-  bitmap.Resize(100, 50, kFill, "test");
-  bitmap.Resize(300, 200, kFill, "test");
-  EXPECT_EQ(bitmap.Read().pixels, memory);
+// A bitmap is a value: a copy keeps its pixels whatever the original does next, and
+// writing one copies the pixels only when another holds them.
+TEST(Bitmap, CopiesAreValuesAndWritingCopiesOnlyWhatIsShared) {
+  Bitmap original = testing_support::Numbered(30, 20);
+  const Bitmap copy = original;
+  EXPECT_EQ(copy.Read().pixels, original.Read().pixels);  // shared, not copied
+  testing_support::Put(original, 3, 4, kFill);
+  EXPECT_NE(copy.Read().pixels, original.Read().pixels);
+  EXPECT_EQ(original.at(3, 4), kFill);
+  EXPECT_EQ(copy.at(3, 4), testing_support::Numbered(30, 20).at(3, 4));
+  const uint32_t* own = original.Read().pixels;
+  testing_support::Put(original, 5, 6, kFill);  // held by nobody else: written in place
+  EXPECT_EQ(original.Read().pixels, own);
 }
 
 // Too many bytes, or a side the drawing kernels' fixed point cannot hold even in few bytes.

@@ -1,12 +1,14 @@
 // The reduced view: how far it may stray from the turned picture scaled down with an area
-// (box) filter, whether drawn from the pending draw's source or from the picture itself.
+// (box) filter, whether drawn from the draw's source or from the picture worked out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "platform/pixels/reduced.h"
+#include "platform/pixels/drawing.h"
+#include "platform/pixels/evaluator.h"
+#include "platform/pixels/image_nodes.h"
 #include "tests/support/pixels_support.h"
 
 namespace {
@@ -20,7 +22,7 @@ TEST(HalfSize, AveragesEachTwoByTwoAndRepeatsAnOddEdge) {
       testing_support::Put(checker, x, y, (x + y) % 2 ? 0xFFFFFFFF : 0xFF000000);
     }
   }
-  const Bitmap half = platform::HalfSize(checker.Read());
+  const Bitmap half(platform::Halved(checker.image()));
   ASSERT_EQ(half.width(), 3);
   ASSERT_EQ(half.height(), 2);
   EXPECT_EQ(half.at(0, 0), 0xFF808080u);  // two white, two black
@@ -72,13 +74,13 @@ Stray Compare(const Bitmap& reduced, const Bitmap& full, int k, const platform::
           errors.empty() ? 0 : errors[errors.size() * 99 / 100], errors.size()};
 }
 
-TEST(DrawReduced, StaysCloseToTheBoxFilteredPictureAwayFromItsOutline) {
+TEST(RealizeReduced, StaysCloseToTheBoxFilteredPictureAwayFromItsOutline) {
   const int32_t width = 1200, height = 900;
   const Bitmap source = testing_support::Photo(width, height, 7);
   const struct {
     double degrees;
     int k;
-    bool pending;  // drawn from the pending draw's source, or from the worked-out picture
+    bool pending;  // a draw, or the same draw's pixels stored
   } cases[] = {{30, 4, true}, {30, 4, false}, {30, 3, true}, {13, 6, true},
                {45, 8, true}, {45, 8, false}, {0, 2, false}, {358, 5, true}};
   for (const auto& c : cases) {
@@ -96,18 +98,18 @@ TEST(DrawReduced, StaysCloseToTheBoxFilteredPictureAwayFromItsOutline) {
     const platform::Affine map = turn.Then({1, 0, 0, 1, -x_lo, -y_lo});
     const double w = x_hi - x_lo, h = y_hi - y_lo;
     const auto w_px = static_cast<int32_t>(std::ceil(w)), h_px = static_cast<int32_t>(std::ceil(h));
-    Bitmap shown(w_px, h_px, 0), full(w_px, h_px, 0);
-    for (Bitmap* turned : {&shown, &full}) {
-      turned->Fill(0xFF000000);
-      ASSERT_TRUE(turned->DeferDraw(source, map));
-    }
-    (void)full.Read();  // worked out, for the box filter
-    if (!c.pending) (void)shown.Read();
-    ASSERT_EQ(shown.HasPendingDraw(), c.pending);
+    Bitmap full(w_px, h_px, 0xFF000000);
+    platform::DrawTransformedPixels(full, source, map);
+    // Stored, the picture is reduced from its own copies; drawn, from its source's.
+    const Bitmap shown = c.pending ? full : Bitmap(platform::StoredImage([&] {
+      auto store = std::make_shared<platform::PixelStore>(w_px, h_px);
+      platform::RealizeArea(full.image(), full.image()->Bounds(), store->View());
+      return store;
+    }()));
     Bitmap reduced(shown.width() / c.k + 1, shown.height() / c.k + 1, 0);
-    platform::Pyramid pyramid;
-    platform::DrawReduced(reduced.Write(), shown, 1.0 / c.k, pyramid);
-    EXPECT_EQ(shown.HasPendingDraw(), c.pending);  // presentation only: nothing carried out
+    platform::RealizeReduced(shown.image(), 1.0 / c.k, reduced.Write());
+    EXPECT_FALSE(platform::Current(full.image()).has_value());  // presentation only
+    (void)full.Read();  // worked out, for the box filter
     const Stray stray = Compare(reduced, full, c.k, map, width, height, 2);
     EXPECT_GT(stray.count, 1000u);
     EXPECT_LE(stray.mean, 3.0);

@@ -12,6 +12,7 @@
 
 #include "platform/base/error.h"
 #include "platform/pixels/drawing.h"
+#include "platform/pixels/evaluator.h"
 #include "platform/ui/picture_box.h"
 #include "tests/support/test_support.h"
 
@@ -137,8 +138,8 @@ TEST_F(SurfaceTest, EveryHandlingsChangesAreRepainted) {
 }
 
 // What a surface shows is what its pixels stand for, without working out more of them
-// than is shown: a clear still pending shows as its colour and stays pending; a pending
-// draw shown in part is worked out in that part only.
+// than is shown: a clear shows as its colour; a draw shown in part is worked out in that
+// part only, and nothing of it is kept.
 TEST_F(SurfaceTest, ShowsWhatIsPendingWithoutCarryingItAllOut) {
   platform::PictureBox& box = form_.pTM;
   box.SetBorderStyle(0);
@@ -155,11 +156,13 @@ TEST_F(SurfaceTest, ShowsWhatIsPendingWithoutCarryingItAllOut) {
   const platform::Affine map = testing_support::Turn(30, 20, 5);
   Bitmap expected(60, 40, back);
   platform::DrawTransformedPixels(expected, picture, map);
-  ASSERT_TRUE(box.Pixels().DeferDraw(picture, map));
+  platform::DrawTransformedPixels(box.Pixels(), picture, map);
   QImage shown(60, 40, QImage::Format_RGB32);
   shown.fill(Qt::black);
+  const uint64_t before = platform::PixelsGenerated();
   box.widget()->render(&shown, QPoint(20, 10), QRegion(20, 10, 8, 8));
-  EXPECT_TRUE(box.Pixels().HasPendingDraw());
+  EXPECT_FALSE(platform::Current(box.Pixels().image()).has_value());
+  EXPECT_LE(platform::PixelsGenerated() - before, 8u * 8u);  // the part shown
   for (int y = 10; y < 18; ++y) {
     for (int x = 20; x < 28; ++x) {
       ASSERT_EQ(shown.pixel(x, y), expected.at(x, y)) << x << "," << y;

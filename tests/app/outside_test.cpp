@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/pixels/outside.h"
+#include "app/outside.h"
 #include "tests/support/pixels_support.h"
 
 namespace {
@@ -32,7 +32,7 @@ TEST(StraightenCropSize, IsTheLargestRectangleOfTheTurnedPicturesOwnShape) {
       {-30, 600, 400, 30}, {30.5, 600, 400, 30.5},
   };
   for (const Case& c : cases) {
-    const PixelSize size = platform::StraightenCropSize(600, 400, c.degrees);
+    const PixelSize size = app::StraightenCropSize(600, 400, c.degrees);
     const double k = K(c.w, c.h, c.tilt);
     EXPECT_EQ(size.width, static_cast<int32_t>(std::floor(k * c.w))) << c.degrees;
     EXPECT_EQ(size.height, static_cast<int32_t>(std::floor(k * c.h))) << c.degrees;
@@ -46,7 +46,7 @@ TEST(StraightenCropSize, AtRightAnglesIsTheWholeTurnedPicture) {
   } cases[] = {
       {0, {640, 480}}, {90, {480, 640}}, {180, {640, 480}}, {270, {480, 640}}, {360, {640, 480}}};
   for (const auto& c : cases) {
-    EXPECT_EQ(platform::StraightenCropSize(640, 480, c.degrees), c.size) << c.degrees;
+    EXPECT_EQ(app::StraightenCropSize(640, 480, c.degrees), c.size) << c.degrees;
   }
 }
 
@@ -67,7 +67,7 @@ Bitmap Disc(int32_t size, double r) {
 TEST(StraightenCrop, ShrinksUntilEveryPixelIsFullyCovered) {
   const Bitmap coverage = Disc(100, 40);
   // A 70 x 70 square does not fit in a disc of radius 40 (its corners reach 49.5).
-  const platform::PixelRect r = platform::StraightenCrop(coverage, {70, 70});
+  const platform::PixelRect r = app::StraightenCrop(coverage, {70, 70});
   ASSERT_LT(r.left, r.right);
   EXPECT_EQ(r.right - r.left, r.bottom - r.top);  // shrunk alike on each side
   EXPECT_LT(r.right - r.left, 70);
@@ -87,7 +87,7 @@ TEST(StraightenCrop, ShrinksUntilEveryPixelIsFullyCovered) {
 }
 
 TEST(StraightenCrop, NothingCoveredLeavesNothing) {
-  const platform::PixelRect r = platform::StraightenCrop(Bitmap(20, 20, 0xFF000000u), {10, 10});
+  const platform::PixelRect r = app::StraightenCrop(Bitmap(20, 20, 0xFF000000u), {10, 10});
   EXPECT_EQ(r.right - r.left, 0);
 }
 
@@ -100,7 +100,7 @@ TEST(WithCoverageAsAlpha, GivesEachPixelItsCoverageAndStaysPremultiplied) {
     testing_support::Put(turned, x, 0, pixels[x]);
     testing_support::Put(coverage, x, 0, covered[x]);
   }
-  const Bitmap out = platform::WithCoverageAsAlpha(turned, coverage);
+  const Bitmap out = app::WithCoverageAsAlpha(turned, coverage);
   EXPECT_EQ(out.at(0, 0), 0xFFC08040u);     // inside: as it was
   EXPECT_EQ(out.at(1, 0), 0x80604020u);     // half covered: colour x 1/2 already
   EXPECT_EQ(out.at(2, 0), 0x00000000u);     // outside: transparent

@@ -1,35 +1,19 @@
-#include "platform/pixels/outside.h"
+#include "app/outside.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "platform/pixels/parallel.h"
+#include "platform/pixels/image.h"
 
-namespace platform {
+namespace app {
+
+using platform::Bitmap;
+using platform::PixelRect;
+using platform::PixelSize;
 
 Bitmap WithCoverageAsAlpha(const Bitmap& turned, const Bitmap& coverage) {
-  Bitmap out = turned;
-  const ConstPixelView cover = coverage.Read();
-  const PixelView pixels = out.Write();
-  const int32_t width = std::min(pixels.width, cover.width);
-  const int32_t height = std::min(pixels.height, cover.height);
-  ForRowBands(height, int64_t{width} * height, [&](int32_t first, int32_t last) {
-    // Invariant: every pixel written is premultiplied: no channel above its alpha.
-    for (int32_t y = first; y < last; ++y) {
-      uint32_t* row = pixels.row(y);
-      const uint32_t* c = cover.row(y);
-      for (int32_t x = 0; x < width; ++x) {
-        const uint32_t a = (c[x] >> 16) & 0xFF;
-        const uint32_t p = row[x];
-        const uint32_t r = std::min((p >> 16) & 0xFF, a);
-        const uint32_t g = std::min((p >> 8) & 0xFF, a);
-        const uint32_t b = std::min(p & 0xFF, a);
-        row[x] = a << 24 | r << 16 | g << 8 | b;
-      }
-    }
-  });
-  return out;
+  return Bitmap(platform::WithCoverageAsAlpha(turned.image(), coverage.image()));
 }
 
 PixelSize StraightenCropSize(int32_t width, int32_t height, double degrees) {
@@ -50,7 +34,7 @@ PixelSize StraightenCropSize(int32_t width, int32_t height, double degrees) {
 
 namespace {
 
-bool Covered(const ConstPixelView& cover, const PixelRect& r) {
+bool Covered(const platform::ConstPixelView& cover, const PixelRect& r) {
   for (int32_t y = r.top; y < r.bottom; ++y) {
     const uint32_t* row = cover.row(y);
     for (int32_t x = r.left; x < r.right; ++x) {
@@ -63,7 +47,7 @@ bool Covered(const ConstPixelView& cover, const PixelRect& r) {
 }  // namespace
 
 PixelRect StraightenCrop(const Bitmap& coverage, PixelSize size) {
-  const ConstPixelView cover = coverage.Read();
+  const platform::ConstPixelView cover = coverage.Read();
   const int32_t w = std::min(size.width, cover.width);
   const int32_t h = std::min(size.height, cover.height);
   PixelRect r{(cover.width - w) / 2, (cover.height - h) / 2, 0, 0};
@@ -76,4 +60,4 @@ PixelRect StraightenCrop(const Bitmap& coverage, PixelSize size) {
   return r;
 }
 
-}  // namespace platform
+}  // namespace app

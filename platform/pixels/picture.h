@@ -1,0 +1,37 @@
+// A loaded picture: what a surface's Picture holds, and what the loader
+// (platform/imageio/picture.h) hands over.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/pixels/bitmap.h"
+
+namespace platform {
+
+class Picture {
+ public:
+  Picture() = default;
+  // `opaque`: every pixel is known to have full alpha.
+  explicit Picture(std::shared_ptr<const Bitmap> pixels, bool opaque = false)
+      : pixels_(std::move(pixels)), opaque_(opaque) {}
+
+  bool empty() const { return pixels_ == nullptr; }
+  const Bitmap& pixels() const { return *pixels_; }
+  // Known to have no transparent or translucent pixel: drawn over anything, it replaces it.
+  bool opaque() const { return opaque_; }
+  int32_t WidthPixels() const { return pixels_ ? pixels_->width() : 0; }
+  int32_t HeightPixels() const { return pixels_ ? pixels_->height() : 0; }
+  // Size in HiMetric (0.01 mm), whole numbers.
+  int32_t Width() const;
+  int32_t Height() const;
+
+ private:
+  std::shared_ptr<const Bitmap> pixels_;
+  bool opaque_ = false;
+};
+
+// HiMetric for a whole number of pixels at 96 dots per inch, rounded.
+int32_t HiMetricFromPixels(int32_t pixels);
+
+}  // namespace platform
