@@ -36,10 +36,10 @@ namespace {
 platform::Bitmap Coverage(const frm_Main& form) {
   const platform::Image& source = form.pSrc.Pixels().image();
   const platform::Image& picture = form.pSrc.Picture().pixels().image();
-  return platform::Bitmap(platform::Replaced(
-      form.pDes.Pixels().image(), {source.get(), picture.get()},
-      {platform::SolidImage(source->width(), source->height(), 0xFFFFFFFFu),
-       platform::SolidImage(picture->width(), picture->height(), 0xFFFFFFFFu)}));
+  return platform::Bitmap(
+      platform::Replaced(form.pDes.Pixels().image(), {source.get(), picture.get()},
+                         {platform::SolidImage(source->width(), source->height(), 0xFFFFFFFFu),
+                          platform::SolidImage(picture->width(), picture->height(), 0xFFFFFFFFu)}));
 }
 
 [[noreturn]] void NothingToWrite(const std::string& path, const std::string& why) {
@@ -54,7 +54,7 @@ platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
   platform::CheckWritable(path);
   platform::SaveOptions options;
   options.quality = choice.quality;
-  if (!choice.strip) options.metadata = platform::Metadata::ReadFrom(form.PicturePath());
+  if (!choice.strip) options.metadata = platform::Metadata::Of(form.pSrc.Picture());
   const platform::Bitmap& turned = form.pDes.Pixels();
   if (turned.empty()) {
     NothingToWrite(path, "the turned picture is " + std::to_string(turned.width()) + " x " +
@@ -72,9 +72,9 @@ platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
     return platform::SavePicture(out, path, options);
   }
   const platform::Picture& picture = form.pSrc.Picture();
-  const platform::PixelSize size = StraightenCropSize(
-      picture.WidthPixels(), picture.HeightPixels(),
-      form.Turned() ? static_cast<double>(AngleOfTenths(form.Tenths())) : 0.0);
+  const platform::PixelSize size =
+      StraightenCropSize(picture.WidthPixels(), picture.HeightPixels(),
+                         form.Turned() ? static_cast<double>(AngleOfTenths(form.Tenths())) : 0.0);
   out.area = StraightenCrop(coverage, size);
   if (out.width() <= 0 || out.height() <= 0) {
     NothingToWrite(path,

@@ -1,6 +1,7 @@
 #include "platform/imageio/metadata.h"
 
 #include <exiv2/exiv2.hpp>
+#include <functional>
 #include <mutex>
 
 #include "platform/base/error.h"
@@ -69,26 +70,46 @@ void MakeTrue(Exiv2::XmpData& xmp, int32_t width, int32_t height) {
   SetIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(height));
 }
 
-}  // namespace
-
-Metadata Metadata::ReadFrom(const std::string& path) {
+// What the image `open` gives carries, into `out`; nothing when it carries nothing or
+// cannot be read (a picture with damaged metadata is still a picture).
+void ReadBlocks(const std::function<Exiv2::Image::AutoPtr()>& open,
+                std::shared_ptr<const MetadataBlocks>& out) {
   StartExiv2();
   try {
-    const auto image = Exiv2::ImageFactory::open(path);
+    const auto image = open();
     image->readMetadata();
     if (image->exifData().empty() && image->xmpData().empty() && image->iptcData().empty()) {
-      return {};
+      return;
     }
     auto blocks = std::make_shared<MetadataBlocks>();
     blocks->exif = image->exifData();
     blocks->xmp = image->xmpData();
     blocks->iptc = image->iptcData();
-    Metadata metadata;
-    metadata.blocks_ = std::move(blocks);
-    return metadata;
+    out = std::move(blocks);
   } catch (const std::exception&) {
-    return {};
   }
+}
+
+}  // namespace
+
+Metadata Metadata::ReadFrom(const std::string& path) {
+  Metadata metadata;
+  ReadBlocks([&] { return Exiv2::ImageFactory::open(path); }, metadata.blocks_);
+  return metadata;
+}
+
+Metadata Metadata::ReadFrom(const std::vector<uint8_t>& file) {
+  Metadata metadata;
+  if (file.empty()) return metadata;
+  ReadBlocks([&] { return Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size())); },
+             metadata.blocks_);
+  return metadata;
+}
+
+Metadata Metadata::Of(const Picture& picture) {
+  Metadata metadata;
+  metadata.blocks_ = picture.metadata();
+  return metadata;
 }
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+#include "platform/pixels/picture.h"
 
-struct MetadataBlocks;
+namespace platform {
 
 class Metadata {
  public:
@@ -18,6 +18,12 @@ class Metadata {
   // What `path` carries; none when it carries none or its format is one exiv2 does not
   // read. Never raises: a picture with damaged metadata is still a picture.
   static Metadata ReadFrom(const std::string& path);
+  // The same, of a file's bytes already read.
+  static Metadata ReadFrom(const std::vector<uint8_t>& file);
+  // What a loaded picture's file carried (LoadPicture reads it with the pixels).
+  static Metadata Of(const Picture& picture);
+  // Attaches this to `picture`, for Of.
+  void AttachTo(Picture& picture) const { picture.SetMetadata(blocks_); }
 
   bool empty() const { return blocks_ == nullptr; }
 

@@ -15,6 +15,7 @@
 #include "platform/imageio/file_bytes.h"
 #include "platform/imageio/heif_reader.h"
 #include "platform/imageio/jpeg_reader.h"
+#include "platform/imageio/metadata.h"
 #include "platform/imageio/qt_reader.h"
 #include "platform/pixels/parallel.h"
 
@@ -163,7 +164,9 @@ Picture Read(const std::string& path) {
   ConvertToSrgb(picture);
   bool opaque = false;
   Bitmap pixels = ToBitmap(picture, opaque);
-  return Picture(std::make_shared<const Bitmap>(std::move(pixels)), opaque);
+  Picture loaded(std::make_shared<const Bitmap>(std::move(pixels)), opaque);
+  Metadata::ReadFrom(bytes).AttachTo(loaded);  // read from these bytes, never again
+  return loaded;
 }
 
 }  // namespace

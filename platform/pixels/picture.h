@@ -9,6 +9,10 @@
 
 namespace platform {
 
+// What a picture file carried besides its pixels (EXIF, XMP, IPTC): opaque here, read
+// and written by the file layer (platform/imageio/metadata.h).
+struct MetadataBlocks;
+
 class Picture {
  public:
   Picture() = default;
@@ -26,9 +30,17 @@ class Picture {
   int32_t Width() const;
   int32_t Height() const;
 
+  // The file's metadata travels with its pixels, so that what is saved from the picture
+  // carries what this file said, whatever happens to the file after it was read.
+  const std::shared_ptr<const MetadataBlocks>& metadata() const { return metadata_; }
+  void SetMetadata(std::shared_ptr<const MetadataBlocks> metadata) {
+    metadata_ = std::move(metadata);
+  }
+
  private:
   std::shared_ptr<const Bitmap> pixels_;
   bool opaque_ = false;
+  std::shared_ptr<const MetadataBlocks> metadata_;
 };
 
 // HiMetric for a whole number of pixels at 96 dots per inch, rounded.

@@ -214,6 +214,23 @@ TEST(PictureSaver, MetadataTooLargeForTheFormatIsLeftOutAndSaid) {
   EXPECT_EQ(platform::LoadPicture(path).WidthPixels(), form->pDes.WidthPixels());
 }
 
+TEST(SaveTurned, TheMetadataIsThatOfTheFileAsItWasRead) {
+  // The metadata travels with the loaded picture: a file changed on disk after it was
+  // opened does not lend its metadata to what is saved from the picture shown.
+  const QByteArray tagged = hostile::WithXmp(hostile::Encoded(hostile::Scene(60, 40), "PNG"), 1000);
+  const std::string photo = testing_support::TempDir() + "/photo.png";
+  std::ofstream(photo, std::ios::binary).write(tagged.constData(), tagged.size());
+  const auto form = Turned(photo, 12);
+  const QByteArray plain = hostile::Encoded(hostile::Scene(60, 40), "PNG");
+  std::ofstream(photo, std::ios::binary | std::ios::trunc).write(plain.constData(), plain.size());
+  const std::string path = testing_support::TempDir() + "/turned.png";
+  app::SaveTurned(*form, path, {Outside::kBlack, std::nullopt, false});
+  const QByteArray saved = QByteArray::fromStdString(Contents(path));
+  EXPECT_TRUE(saved.contains("A long edit history")) << "the XMP read with the picture";
+  app::SaveTurned(*form, path, {Outside::kBlack, std::nullopt, true});
+  EXPECT_FALSE(QByteArray::fromStdString(Contents(path)).contains("A long edit history"));
+}
+
 TEST(ProposedSaveName, IsBesideThePictureInItsOwnTypeWhenWritten) {
   const struct {
     const char* picture;
