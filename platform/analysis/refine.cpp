@@ -138,10 +138,6 @@ Fit FitOf(const std::vector<Point>& points, const Fit* previous, double keep, bo
   return f;
 }
 
-}  // namespace
-
-namespace {
-
 // The edge of the given direction across the line (`sign`) followed along the segment and
 // beyond; `offset` is where it lies across the segment, on the whole, and `strength` its
 // typical step.
