@@ -11,10 +11,12 @@ namespace platform {
 
 namespace {
 
-cv::Mat Reduced(ConstPixelView picture, double pixels) {
+int32_t Factor(ConstPixelView picture, double pixels) {
   const double area = static_cast<double>(picture.width) * picture.height;
-  const int32_t factor =
-      std::max<int32_t>(1, static_cast<int32_t>(std::ceil(std::sqrt(area / pixels))));
+  return std::max<int32_t>(1, static_cast<int32_t>(std::ceil(std::sqrt(area / pixels))));
+}
+
+cv::Mat Reduced(ConstPixelView picture, int32_t factor) {
   const int32_t width = picture.width / factor, height = picture.height / factor;
   cv::Mat grey(height, width, CV_8UC1);
   const uint32_t divisor = static_cast<uint32_t>(factor) * factor * 256;
@@ -48,7 +50,8 @@ cv::Mat Reduced(ConstPixelView picture, double pixels) {
 Segments SegmentsOf(ConstPixelView picture, double pixels) {
   Segments result;
   if (picture.width < 8 || picture.height < 8) return result;
-  const cv::Mat grey = Reduced(picture, pixels);
+  result.scale = Factor(picture, pixels);
+  const cv::Mat grey = Reduced(picture, result.scale);
   result.width = grey.cols;
   result.height = grey.rows;
   std::vector<cv::Vec4f> lines;

@@ -13,6 +13,7 @@ struct Segment {
 
 struct Segments {
   int width = 0, height = 0;  // the reduced copy's size
+  int scale = 1;              // the picture's pixels to one of the copy's, each way
   std::vector<Segment> segments;
 };
 

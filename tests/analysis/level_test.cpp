@@ -97,3 +97,75 @@ TEST(SuggestLevel, SteepLinesAreLessSure) {
 }
 
 }  // namespace
+
+namespace {
+
+// A dark, quiet picture (a lake at dusk): a faint line four pixels wide (`contrast` grey levels) at
+// `degrees` from x = `from` to x = `to`, and noise from the JPEG and the sensor.
+Bitmap Dusk(double degrees, int32_t from, int32_t to, int contrast) {
+  const double a = degrees * std::numbers::pi / 180.0;
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int> noise(-2, 2);
+  Bitmap dusk(1000, 625, 0);
+  for (int32_t y = 0; y < 625; ++y) {
+    for (int32_t x = 0; x < 1000; ++x) {
+      int v = 60 - 25 * y / 625;  // the sky darkening into the water, without an edge
+      if (x >= from && x <= to) {
+        const double across = (y - 380.0) * std::cos(a) - (x - 500.0) * std::sin(a);
+        v += std::abs(across) < 2 ? contrast : 0;
+      }
+      const auto g = static_cast<uint32_t>(std::clamp(v + noise(random), 0, 255));
+      testing_support::Put(dusk, x, y, 0xFF000000u | g << 16 | g << 8 | g);
+    }
+  }
+  return dusk;
+}
+
+// Dark strokes at every direction over light (bristles, grass, branches), with three
+// parallel ones at `degrees` in one corner among them.
+Bitmap Bristles(double degrees) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> along(0, 1);
+  Bitmap field(800, 600, 0xFFD0D0D0u);
+  const auto stroke = [&](double x, double y, double angle, double length) {
+    const double dx = std::cos(angle), dy = std::sin(angle);
+    for (double t = 0; t < length; t += 0.5) {
+      for (int w = -1; w <= 1; ++w) {
+        const auto px = static_cast<int32_t>(x + t * dx - w * dy),
+                   py = static_cast<int32_t>(y + t * dy + w * dx);
+        if (px >= 0 && py >= 0 && px < 800 && py < 600)
+          testing_support::Put(field, px, py, 0xFF303030u);
+      }
+    }
+  };
+  for (int i = 0; i < 150; ++i) {
+    stroke(800 * along(random), 600 * along(random), std::numbers::pi * along(random),
+           40 + 60 * along(random));
+  }
+  const double a = degrees * std::numbers::pi / 180.0;
+  for (int i = 0; i < 3; ++i) stroke(60, 420 + 14.0 * i, a, 180);
+  return field;
+}
+
+TEST(SuggestLevel, AFaintHorizonAloneIsFoundToAQuarterOfADegree) {
+  const struct {
+    double degrees;
+    int32_t from, to;
+  } cases[] = {{2.3, 340, 640}, {-4.6, 380, 660}, {0.4, 300, 560}, {7.1, 360, 620}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.degrees);
+    const platform::LevelSuggestion s =
+        platform::SuggestLevel(Dusk(c.degrees, c.from, c.to, 20).Read());
+    ASSERT_TRUE(s.level.has_value()) << s.tilt << " " << s.confidence << " " << s.reason;
+    EXPECT_NEAR(s.tilt, -c.degrees, 0.25);
+  }
+}
+
+TEST(SuggestLevel, AFewParallelStrokesAmongManyAreChance) {
+  for (const double degrees : {4.0, -2.5}) {
+    const platform::LevelSuggestion s = platform::SuggestLevel(Bristles(degrees).Read());
+    EXPECT_FALSE(s.level.has_value()) << degrees << ": " << s.tilt << " " << s.confidence;
+  }
+}
+
+}  // namespace

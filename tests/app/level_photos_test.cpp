@@ -110,32 +110,17 @@ std::pair<Scores, Scores> Scored() {
   return {tuned, held};
 }
 
-// The goals themselves. Not reached yet on the measured levels (bench/README.md has the
-// figures): run with --gtest_also_run_disabled_tests to see how far.
-TEST(LevelPhotos, DISABLED_MeetsTheGoals) {
+// The goals themselves, on the photos tuned on and, apart, on those kept out of the tuning.
+TEST(LevelPhotos, MeetsTheGoals) {
   const auto [tuned, held] = Scored();
   ASSERT_GE(tuned.sure.samples, 24);
   ASSERT_GE(tuned.plain, 40);
+  ASSERT_GE(held.plain, 10);
   for (const Scores* s : {&tuned, &held}) {
     EXPECT_GE(s->sure.within_quarter * 100, s->sure.samples * 90) << "within 0.25 degrees";
     EXPECT_GE(s->sure.within_half * 100, s->sure.samples * 97) << "within 0.5 degrees";
     EXPECT_GE(s->alone * 100, s->plain * 80) << "pictures without a dominant line left alone";
     EXPECT_TRUE(s->far_off.empty()) << s->far_off.size() << " suggestions more than a degree off";
-  }
-}
-
-// What the suggestion reaches now, so that it does not slip while the goals are out of
-// reach; the goal it is short of is beside each.
-TEST(LevelPhotos, HoldsWhatItReaches) {
-  const auto [tuned, held] = Scored();
-  ASSERT_GE(tuned.sure.samples, 24);
-  ASSERT_GE(tuned.plain, 40);
-  EXPECT_GE(tuned.sure.within_quarter, 22) << "of 30 within 0.25 degrees (goal 90 %)";
-  EXPECT_GE(tuned.sure.within_half, 23) << "of 30 within 0.5 degrees (goal 97 %)";
-  EXPECT_LE(tuned.far_off.size(), 4u) << "suggestions more than a degree off (goal none)";
-  EXPECT_TRUE(held.far_off.empty()) << "held out: suggestions more than a degree off";
-  for (const Scores* s : {&tuned, &held}) {
-    EXPECT_GE(s->alone * 100, s->plain * 80) << "pictures without a dominant line left alone";
   }
 }
 
