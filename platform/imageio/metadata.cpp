@@ -72,8 +72,10 @@ void MakeTrue(Exiv2::XmpData& xmp, int32_t width, int32_t height) {
 
 // What the image `open` gives carries, into `out`; nothing when it carries nothing or
 // cannot be read (a picture with damaged metadata is still a picture).
-void ReadBlocks(const std::function<Exiv2::Image::AutoPtr()>& open,
-                std::shared_ptr<const MetadataBlocks>& out) {
+// A template rather than std::function: exiv2 0.27 hands images out as std::auto_ptr, which
+// clang refuses to see named.
+template <typename Open>
+void ReadBlocks(const Open& open, std::shared_ptr<const MetadataBlocks>& out) {
   StartExiv2();
   try {
     const auto image = open();
