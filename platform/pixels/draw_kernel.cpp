@@ -48,6 +48,7 @@ struct Job {
   ConstPixelView src;
   Affine inv;  // target -> source
   EdgeScale scale;
+  ConstPixelView sharp;      // the sharp resampler's samples, in target coordinates, or none
   int32_t x_begin, x_end;    // columns the picture can reach: every row is planned in these
   int32_t row_lo, row_hi;    // rows the picture can reach, inside the area drawn
   int32_t area_lo, area_hi;  // the columns drawn; a plan does not depend on them
@@ -242,8 +243,14 @@ namespace {
 // The covered pixels [x0, x1] of row y, starting at fixed-point (u, v). Invariant: every
 // pixel's four bilinear taps lie inside the source (the plan checked both ends, and the
 // walk is linear), so there is no clamping and no coverage here.
-void CoveredSpan(const Job& job, uint32_t* out, int32_t x0, int32_t x1, int64_t u, int64_t v,
+void CoveredSpan(const Job& job, int32_t y, int32_t x0, int32_t x1, int64_t u, int64_t v,
                  int64_t du, int64_t dv, const Under& under) {
+  uint32_t* out = job.dst.row(y);
+  if (job.sharp.pixels != nullptr) {
+    const uint32_t* sharp = job.sharp.row(y);
+    for (int32_t x = x0; x <= x1; ++x) out[x] = Over(sharp[x], under.At(out[x]));
+    return;
+  }
   const uint32_t* pixels = job.src.pixels;
   const size_t stride = static_cast<size_t>(job.src.stride);
 #if defined(__x86_64__)
@@ -363,7 +370,7 @@ void DrawBand(const Job& job, int32_t first, int32_t last, const Under& under) {
       const RowPlan& plan = plans[y - first];
       const int32_t lo = std::max(plan.c_lo, x0), hi = std::min(plan.c_hi, x1);
       if (lo > hi) continue;
-      CoveredSpan(job, job.dst.row(y), lo, hi, plan.u + plan.du * (lo - plan.c_lo),
+      CoveredSpan(job, y, lo, hi, plan.u + plan.du * (lo - plan.c_lo),
                   plan.v + plan.dv * (lo - plan.c_lo), plan.du, plan.dv, under);
     }
   }
@@ -407,7 +414,7 @@ PixelRect SourceUnder(int32_t width, int32_t height, const Affine& inv, EdgeScal
 }  // namespace
 
 void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst, PixelRect area,
-                     std::optional<uint32_t> clear) {
+                     std::optional<uint32_t> clear, ConstPixelView sharp) {
   area = {std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, dst.width),
           std::min(area.bottom, dst.height)};
   if (area.left >= area.right || area.top >= area.bottom) return;
@@ -427,6 +434,7 @@ void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst
                 src,
                 *inv,
                 scale,
+                sharp,
                 clip(std::floor(x_lo) - 1, 0, dst.width),
                 clip(std::ceil(x_hi) + 1, 0, dst.width),
                 clip(std::floor(y_lo) - 1, area.top, area.bottom),

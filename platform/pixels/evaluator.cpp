@@ -104,8 +104,8 @@ void Evaluator::Into(const ImageNode& node, PixelRect area, PixelView out) {
   if (IsEmpty(area)) return;
   if (const auto colour = node.Colour()) return FillArea(out, area, *colour);
   if (const auto current = Current(node)) {
-    return CopyRect(out, area.left, area.top, *current, area.left, area.top,
-                    area.right - area.left, area.bottom - area.top);
+    return CopyRect(out, area.left, area.top, *current, area.left, area.top, area.right - area.left,
+                    area.bottom - area.top);
   }
   Reader reader;
   node.Generate(out, area, reader);
@@ -150,9 +150,9 @@ void RealizeStrips(const Image& image, PixelRect area, int32_t rows,
   }
 }
 
-void RealizeStripsByRows(const Image& image, PixelRect area, int32_t rows,
-                         const std::function<void(int32_t top, int32_t height,
-                                                  const StripRows& rows)>& use) {
+void RealizeStripsByRows(
+    const Image& image, PixelRect area, int32_t rows,
+    const std::function<void(int32_t top, int32_t height, const StripRows& rows)>& use) {
   area = Intersect(area, image->Bounds());
   if (IsEmpty(area) || rows <= 0) return;
   const int32_t width = area.right - area.left, height = area.bottom - area.top;
@@ -164,8 +164,8 @@ void RealizeStripsByRows(const Image& image, PixelRect area, int32_t rows,
       const int32_t top = area.top + i * rows;
       const StripRows strip_rows = [&](int32_t y, int32_t n) {
         const PixelRect part{area.left, top + y, area.right, top + y + n};
-        if (current) return ConstPixelView{current->row(part.top) + part.left, current->stride,
-                                           width, n};
+        if (current)
+          return ConstPixelView{current->row(part.top) + part.left, current->stride, width, n};
         room.resize(std::max(room.size(), static_cast<size_t>(width) * n));
         Evaluator::Into(*image, part, Placed(room.data(), width, part, *image));
         return ConstPixelView{room.data(), width, width, n};
@@ -201,8 +201,8 @@ void SamplePastes(const PastedNode& paste, double twice, PixelView large) {
     const std::unique_ptr<uint32_t[]> room = Room(box);
     const PixelView source = Placed(room.get(), box.right - box.left, box, *paste.source());
     if (const PixelStore* stored = paste.source()->Stored()) {
-      CopyRect(source, box.left, box.top, stored->View(), box.left, box.top,
-               box.right - box.left, box.bottom - box.top);
+      CopyRect(source, box.left, box.top, stored->View(), box.left, box.top, box.right - box.left,
+               box.bottom - box.top);
     } else {
       ReadUnder(reader, paste.source(), std::move(needs), source);
     }
@@ -255,7 +255,8 @@ void RealizeReduced(const Image& image, double scale, PixelView out) {
   };
   const int32_t width = reduced_side(image->width(), out.width);
   const int32_t height = reduced_side(image->height(), out.height);
-  const Image drawn_large = Drawn(SolidImage(2 * width, 2 * height, clear), reduced, from_level);
+  const Image drawn_large = Drawn(SolidImage(2 * width, 2 * height, clear), reduced, from_level,
+                                  drawn != nullptr ? drawn->resampling() : Resampling::kBilinear);
   const std::unique_ptr<uint32_t[]> room = Room(drawn_large->Bounds());
   const PixelView large{room.get(), 2 * width, 2 * width, 2 * height};
   RealizeArea(drawn_large, drawn_large->Bounds(), large);

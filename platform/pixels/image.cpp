@@ -8,6 +8,8 @@
 
 #include "platform/pixels/blend.h"
 #include "platform/pixels/image_nodes.h"
+#include "platform/pixels/kernels.h"
+#include "platform/pixels/sharp.h"
 
 namespace platform {
 
@@ -56,7 +58,7 @@ Image TransposedNode::Rebuilt(const std::vector<Image>& in) const {
   return std::make_shared<TransposedNode>(in[0], in[1], t_);
 }
 Image DrawnNode::Rebuilt(const std::vector<Image>& in) const {
-  return std::make_shared<DrawnNode>(in[0], in[1], map_);
+  return std::make_shared<DrawnNode>(in[0], in[1], map_, resampling_);
 }
 Image PastedNode::Rebuilt(const std::vector<Image>& in) const {
   return std::make_shared<PastedNode>(in[0], in[1], rects_, count_);
@@ -167,8 +169,8 @@ PixelRect TransposedNode::SourceArea(PixelRect area) const {
   };
   const auto [top, bottom] = span(t_.row_at_0, t_.row_step, area.left, area.right, t_.src_y,
                                   t_.height, source()->height());
-  const auto [left, right] = span(t_.col_at_0, t_.col_step, area.top, area.bottom, t_.src_x,
-                                  t_.width, source()->width());
+  const auto [left, right] =
+      span(t_.col_at_0, t_.col_step, area.top, area.bottom, t_.src_x, t_.width, source()->width());
   return {left, top, right, bottom};
 }
 
@@ -181,15 +183,38 @@ void TransposedNode::Generate(PixelView out, PixelRect area, InputReader& inputs
   Transpose(within, inputs.Read(source(), read), Within(area));
 }
 
-DrawnNode::DrawnNode(Image base, Image source, const Affine& source_to_base)
-    : OverBase(std::move(base), std::move(source)), map_(source_to_base) {}
+DrawnNode::DrawnNode(Image base, Image source, const Affine& source_to_base, Resampling resampling)
+    : OverBase(std::move(base), std::move(source)), map_(source_to_base), resampling_(resampling) {}
+
+bool DrawnNode::Sharp() const {
+  return resampling_ == Resampling::kSharp &&
+         SharpTurnOf(map_, source()->width(), source()->height()).has_value();
+}
 
 PixelRect DrawnNode::SourceArea(PixelRect area) const {
-  return DrawSourceArea(source()->width(), source()->height(), map_, area);
+  const PixelRect bilinear = DrawSourceArea(source()->width(), source()->height(), map_, area);
+  if (!Sharp()) return bilinear;
+  const PixelRect sharp = SharpSourceArea(source()->width(), source()->height(), map_, area);
+  if (IsEmpty(bilinear)) return sharp;
+  if (IsEmpty(sharp)) return bilinear;
+  return {std::min(bilinear.left, sharp.left), std::min(bilinear.top, sharp.top),
+          std::max(bilinear.right, sharp.right), std::max(bilinear.bottom, sharp.bottom)};
 }
 
 void DrawnNode::Resample(PixelView out, ConstPixelView source, const Affine& source_to_out,
-                         PixelRect area, std::optional<uint32_t> clear) {
+                         PixelRect area, std::optional<uint32_t> clear, Resampling resampling) {
+  if (resampling == Resampling::kSharp && !IsEmpty(area)) {
+    // The sharp samples of the area, addressed in the target's coordinates.
+    const int32_t width = area.right - area.left;
+    // Not cleared: only covered pixels, which the samples all write, are read.
+    const std::unique_ptr<uint32_t[]> room(
+        new uint32_t[static_cast<size_t>(width) * (area.bottom - area.top)]);
+    const PixelView samples{room.get() - static_cast<ptrdiff_t>(area.top) * width - area.left,
+                            width, out.width, out.height};
+    if (SharpSamples(samples, source, source_to_out, area)) {
+      return DrawTransformed(out, source, source_to_out, area, clear, samples);
+    }
+  }
   DrawTransformed(out, source, source_to_out, area, clear);
 }
 
@@ -197,7 +222,8 @@ void DrawnNode::Generate(PixelView out, PixelRect area, InputReader& inputs) con
   // A solid base is folded into the draw: each row is cleared just before it is drawn.
   const std::optional<uint32_t> clear = base()->Colour();
   if (!clear) inputs.ReadInto(base(), area, out);
-  Resample(out, inputs.Read(source(), SourceArea(area)), map_, area, clear);
+  Resample(out, inputs.Read(source(), SourceArea(area)), map_, area, clear,
+           Sharp() ? Resampling::kSharp : Resampling::kBilinear);
 }
 
 // Pastes.
@@ -242,9 +268,8 @@ void PastedNode::Generate(PixelView out, PixelRect area, InputReader& inputs) co
   constexpr int32_t kBandRows = 16;
   std::vector<size_t> order(landing.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return landing[a].to.top < landing[b].to.top;
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return landing[a].to.top < landing[b].to.top; });
   std::vector<uint32_t> room;
   std::vector<size_t> in_band;
   std::vector<PasteRect> clipped;
@@ -308,7 +333,9 @@ void ReadUnder(InputReader& inputs, const Image& source, std::vector<PixelRect> 
     if (spans.empty()) continue;
     std::sort(spans.begin(), spans.end());
     int32_t run_left = spans.front().first, run_right = spans.front().second;
-    const auto flush = [&] { inputs.ReadInto(source, {run_left, top, run_right, bottom}, scratch); };
+    const auto flush = [&] {
+      inputs.ReadInto(source, {run_left, top, run_right, bottom}, scratch);
+    };
     for (const auto& [left, right] : spans) {
       if (left > run_right + kBand) {
         flush();
@@ -461,8 +488,9 @@ Image Transposed(Image base, Image source, const Transposition& transposition) {
       same != nullptr && same->source() == source && same->transposition() == transposition) {
     return base;
   }
-  const PixelRect written = TransposedArea(transposition, {nullptr, 0, source->width(), source->height()},
-                                           {nullptr, 0, base->width(), base->height()});
+  const PixelRect written =
+      TransposedArea(transposition, {nullptr, 0, source->width(), source->height()},
+                     {nullptr, 0, base->width(), base->height()});
   if (written.left == 0 && written.top == 0 && written.right == base->width() &&
       written.bottom == base->height()) {
     base = SolidImage(base->width(), base->height(), 0);
@@ -470,8 +498,51 @@ Image Transposed(Image base, Image source, const Transposition& transposition) {
   return std::make_shared<TransposedNode>(std::move(base), std::move(source), transposition);
 }
 
-Image Drawn(Image base, Image source, const Affine& source_to_base) {
-  return std::make_shared<DrawnNode>(std::move(base), std::move(source), source_to_base);
+namespace {
+
+std::atomic<Resampling> default_resampling{Resampling::kBilinear};
+
+Image ResampledIn(const Image& image, Resampling resampling,
+                  std::map<const ImageNode*, Image>& done) {
+  if (const auto found = done.find(image.get()); found != done.end()) return found->second;
+  Image result = image;
+  if (image->InputCount() > 0) {
+    std::vector<Image> inputs;
+    bool changed = false;
+    for (size_t i = 0; i < image->InputCount(); ++i) {
+      inputs.push_back(ResampledIn(image->Input(i), resampling, done));
+      changed = changed || inputs.back() != image->Input(i);
+    }
+    const auto* drawn = dynamic_cast<const DrawnNode*>(image.get());
+    if (drawn != nullptr && drawn->resampling() != resampling) {
+      result = std::make_shared<DrawnNode>(inputs[0], inputs[1], drawn->map(), resampling);
+    } else if (changed) {
+      result = image->Rebuilt(inputs);
+    }
+  }
+  done.emplace(image.get(), result);
+  return result;
+}
+
+}  // namespace
+
+Resampling DefaultResampling() {
+  return default_resampling.load(std::memory_order_relaxed);
+}
+
+void SetDefaultResampling(Resampling resampling) {
+  default_resampling.store(resampling, std::memory_order_relaxed);
+}
+
+Image Drawn(Image base, Image source, const Affine& source_to_base, Resampling resampling) {
+  return std::make_shared<DrawnNode>(std::move(base), std::move(source), source_to_base,
+                                     resampling);
+}
+
+Image WithResampling(const Image& image, Resampling resampling) {
+  if (!image) return image;
+  std::map<const ImageNode*, Image> done;
+  return ResampledIn(image, resampling, done);
 }
 
 Image Composited(Image base, Image picture, int32_t x, int32_t y) {

@@ -109,9 +109,23 @@ Image StoredImage(std::shared_ptr<const PixelStore> store);
 Image CopiedRows(Image base, Image source, const RowCopy& copy);
 // `base` with rows of `source` become its columns (a turn by 90 or 270 degrees).
 Image Transposed(Image base, Image source, const Transposition& transposition);
-// `base` with the whole of `source` drawn over it through `source_to_base` (bilinear,
-// coverage at the edges).
-Image Drawn(Image base, Image source, const Affine& source_to_base);
+// How a transformed draw resamples its source inside the picture (its outline is
+// bilinear coverage either way): the bilinear blend of the nearest four pixels, or, for a
+// turn, the sharp resampler (sharp.h); a draw that is not a turn stays bilinear.
+enum class Resampling { kBilinear, kSharp };
+// What Drawn uses when not told: bilinear until a program chooses (the window and the
+// renderer choose sharp unless told otherwise).
+Resampling DefaultResampling();
+void SetDefaultResampling(Resampling resampling);
+
+// `base` with the whole of `source` drawn over it through `source_to_base` (coverage at
+// the edges).
+Image Drawn(Image base, Image source, const Affine& source_to_base,
+            Resampling resampling = DefaultResampling());
+// `image` made again with every transformed draw in it resampled by `resampling`: the
+// window's quick rendering of a sharp image while it changes. `image` itself when nothing
+// in it would change.
+Image WithResampling(const Image& image, Resampling resampling);
 // `base` with the rectangle `to` (inside both) taken from `source` at `from`. Pastes from
 // one source follow each other as one node: a paste onto the latest paste from the same
 // source extends it, so the thousands of small copies of an edge repair make one node.

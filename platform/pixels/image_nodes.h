@@ -77,18 +77,21 @@ class TransposedNode final : public OverBase {
 
 class DrawnNode final : public OverBase {
  public:
-  DrawnNode(Image base, Image source, const Affine& source_to_base);
+  DrawnNode(Image base, Image source, const Affine& source_to_base, Resampling resampling);
   const Affine& map() const { return map_; }
+  Resampling resampling() const { return resampling_; }
   PixelRect SourceArea(PixelRect area) const override;
   Image Rebuilt(const std::vector<Image>& inputs) const override;
   void Generate(PixelView out, PixelRect area, InputReader& inputs) const override;
-  // The one place a transformed draw reaches its resampling kernel: a choice of
-  // resampler belongs here.
+  // The one place a transformed draw reaches its resampling kernels.
   static void Resample(PixelView out, ConstPixelView source, const Affine& source_to_out,
-                       PixelRect area, std::optional<uint32_t> clear);
+                       PixelRect area, std::optional<uint32_t> clear, Resampling resampling);
 
  private:
+  // Whether this draw takes the sharp resampler: asked for, and a turn.
+  bool Sharp() const;
   Affine map_;
+  Resampling resampling_;
 };
 
 struct PasteRect {
@@ -102,8 +105,7 @@ struct PasteRect {
 class PastedNode final : public OverBase {
  public:
   // The first `count` rectangles of `rects`, pasted in order.
-  PastedNode(Image base, Image source, std::shared_ptr<std::vector<PasteRect>> rects,
-             size_t count);
+  PastedNode(Image base, Image source, std::shared_ptr<std::vector<PasteRect>> rects, size_t count);
   std::span<const PasteRect> Rects() const { return {rects_->data(), count_}; }
   // The bounding box of the source areas; InputArea gives only that, Generate reads less.
   PixelRect SourceArea(PixelRect area) const override;

@@ -58,11 +58,20 @@ void CopyRect(PixelView dst, int32_t x, int32_t y, ConstPixelView src, int32_t s
 // The transformed draw of the whole of `src` through `src_to_dst`: bilinear, with coverage
 // at the picture's edges, composited over the target's pixels in `area` (rows and columns
 // outside it are not touched). With `clear`, the target's pixels in `area` are taken to be
-// that colour instead of being read: the area is cleared and drawn in one pass.
+// that colour instead of being read: the area is cleared and drawn in one pass. With
+// `sharp` (a view in target coordinates, from SharpSamples), the pixels the picture covers
+// take its samples instead of the bilinear blend; the outline stays as it is.
 void DrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst, PixelRect area,
-                     std::optional<uint32_t> clear);
+                     std::optional<uint32_t> clear, ConstPixelView sharp = {});
 // The pixels of a width x height source that drawing `area` reads.
 PixelRect DrawSourceArea(int32_t width, int32_t height, const Affine& src_to_dst, PixelRect area);
+
+// The sharp resampler of a turn (sharp.h): writes into `out` (a view in target
+// coordinates) the sharp sample of every pixel of `area` the picture can reach, reading
+// only SharpSourceArea's pixels of `src`. False, and nothing written, when `src_to_dst` is
+// not a rotation and a shift.
+bool SharpSamples(PixelView out, ConstPixelView src, const Affine& src_to_dst, PixelRect area);
+PixelRect SharpSourceArea(int32_t width, int32_t height, const Affine& src_to_dst, PixelRect area);
 
 // Source units per target pixel across the source's u and v edges: the coverage scale.
 struct EdgeScale {
@@ -81,5 +90,8 @@ bool ReferencePlgBlt(PixelView dst, const Point corners[3], ConstPixelView src, 
 void ReferenceBitBlt(PixelView dst, int32_t x, int32_t y, int32_t width, int32_t height,
                      ConstPixelView src, int32_t src_x, int32_t src_y);
 void ReferenceDrawTransformed(PixelView dst, ConstPixelView src, const Affine& src_to_dst);
+// Each pixel of `area` straight from the three passes' definitions, in double precision.
+bool ReferenceSharpSamples(PixelView out, ConstPixelView src, const Affine& src_to_dst,
+                           PixelRect area);
 
 }  // namespace platform

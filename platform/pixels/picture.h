@@ -12,6 +12,9 @@ namespace platform {
 // What a picture file carried besides its pixels (EXIF, XMP, IPTC): opaque here, read
 // and written by the file layer (platform/imageio/metadata.h).
 struct MetadataBlocks;
+// The coded data of the JPEG file a picture was decoded from, when it can be turned by
+// right angles without decoding (platform/imageio/lossless_jpeg.h): opaque here too.
+struct CodedJpeg;
 
 class Picture {
  public:
@@ -36,11 +39,15 @@ class Picture {
   void SetMetadata(std::shared_ptr<const MetadataBlocks> metadata) {
     metadata_ = std::move(metadata);
   }
+  // Kept for the same reason: a save turned by right angles turns the very data shown.
+  const std::shared_ptr<const CodedJpeg>& coded() const { return coded_; }
+  void SetCoded(std::shared_ptr<const CodedJpeg> coded) { coded_ = std::move(coded); }
 
  private:
   std::shared_ptr<const Bitmap> pixels_;
   bool opaque_ = false;
   std::shared_ptr<const MetadataBlocks> metadata_;
+  std::shared_ptr<const CodedJpeg> coded_;
 };
 
 // HiMetric for a whole number of pixels at 96 dots per inch, rounded.

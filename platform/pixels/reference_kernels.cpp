@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/pixels/kernels.h"
+#include "platform/pixels/sharp.h"
 
 namespace platform {
 
@@ -89,6 +90,59 @@ void ReferenceDrawTransformed(PixelView dst, ConstPixelView src, const Affine& s
   for (int32_t y = 0; y < dst.height; ++y) {
     for (int32_t x = 0; x < dst.width; ++x) DrawPixel(dst.row(y)[x], src, *dst_to_src, scale, x, y);
   }
+}
+
+bool ReferenceSharpSamples(PixelView out, ConstPixelView src, const Affine& src_to_dst,
+                           PixelRect area) {
+  const auto found = SharpTurnOf(src_to_dst, src.width, src.height);
+  if (!found || src.empty()) return false;
+  const SharpTurn& turn = *found;
+  // A shift by `offset`: the weighted taps around it.
+  auto shifted = [](double offset, const auto& at) {
+    const double whole = std::floor(offset);
+    double w[kSharpTaps];
+    SharpWeights(offset - whole, w);
+    const auto first = static_cast<int32_t>(whole);
+    double sum = 0;
+    for (int k = 0; k < kSharpTaps; ++k) sum += w[k] * at(first - kSharpLobes + 1 + k);
+    return sum;
+  };
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    for (int32_t x = area.left; x < area.right; ++x) {
+      uint32_t pixel = 0;
+      double levels[4];
+      for (int ch = 0; ch < 4; ++ch) {
+        // s', its edge pixels repeated outside it.
+        auto s0 = [&](int32_t i, int32_t j) {
+          int32_t sx, sy;
+          turn.SourcePixel(std::clamp(i, 0, turn.width - 1), std::clamp(j, 0, turn.height - 1), sx,
+                           sy);
+          return static_cast<double>((src.at(sx, sy) >> (8 * ch)) & 0xFF);
+        };
+        auto i1 = [&](int32_t c, int32_t r) {
+          return shifted(turn.Pass1(r), [&](int32_t n) { return s0(c + n, r); });
+        };
+        auto i2 = [&](int32_t c, int32_t r) {
+          return shifted(turn.Pass2(c), [&](int32_t n) { return i1(c, r + n); });
+        };
+        const double i3 = shifted(turn.Pass3(y), [&](int32_t n) { return i2(x + n, y); });
+        // Held within the four pixels of s' around the point shown.
+        double u, v;
+        turn.Inverse(x + 0.5, y + 0.5, u, v);
+        const auto i = static_cast<int32_t>(std::floor(u - 0.5));
+        const auto j = static_cast<int32_t>(std::floor(v - 0.5));
+        const double lo = std::min({s0(i, j), s0(i + 1, j), s0(i, j + 1), s0(i + 1, j + 1)});
+        const double hi = std::max({s0(i, j), s0(i + 1, j), s0(i, j + 1), s0(i + 1, j + 1)});
+        levels[ch] = std::round(std::clamp(std::clamp(i3, lo, hi), 0.0, 255.0));
+      }
+      for (int ch = 0; ch < 4; ++ch) {
+        const double level = ch < 3 ? std::min(levels[ch], levels[3]) : levels[3];
+        pixel |= static_cast<uint32_t>(level) << (8 * ch);
+      }
+      out.row(y)[x] = pixel;
+    }
+  }
+  return true;
 }
 
 }  // namespace platform
