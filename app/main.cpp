@@ -24,6 +24,7 @@
 #include "app/straighten_line.h"
 #include "platform/base/trace.h"
 #include "platform/imageio/picture.h"
+#include "platform/pixels/image.h"
 #include "platform/ui/error_report.h"
 
 namespace {
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("anyturn");
   QApplication::setApplicationVersion(app::Version());
+  // Turns are resampled sharply; the window shows them bilinearly only while they change.
+  platform::SetDefaultResampling(platform::Resampling::kSharp);
   // ANYTURN_TRACE=FILE (or - for standard output) records every drawing call.
   std::unique_ptr<platform::FileTracer> tracer;
   if (const char* trace = std::getenv("ANYTURN_TRACE"); trace != nullptr && *trace != 0) {

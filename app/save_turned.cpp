@@ -4,6 +4,7 @@
 #include "app/frm_main.h"
 #include "app/outside.h"
 #include "platform/base/error.h"
+#include "platform/imageio/lossless_jpeg.h"
 #include "platform/imageio/output_format.h"
 #include "platform/imageio/save.h"
 
@@ -36,10 +37,36 @@ namespace {
 platform::Bitmap Coverage(const frm_Main& form) {
   const platform::Image& source = form.pSrc.Pixels().image();
   const platform::Image& picture = form.pSrc.Picture().pixels().image();
-  return platform::Bitmap(
+  // Bilinear: a flat picture turns to the same coverage either way, and sooner.
+  return platform::Bitmap(platform::WithResampling(
       platform::Replaced(form.pDes.Pixels().image(), {source.get(), picture.get()},
                          {platform::SolidImage(source->width(), source->height(), 0xFFFFFFFFu),
-                          platform::SolidImage(picture->width(), picture->height(), 0xFFFFFFFFu)}));
+                          platform::SolidImage(picture->width(), picture->height(), 0xFFFFFFFFu)}),
+      platform::Resampling::kBilinear));
+}
+
+// The turned picture as the picture's own JPEG data turned in its coded form, when the
+// save is a JPEG of a right angle that encoding would only make worse; none, with `why`,
+// otherwise.
+std::optional<std::vector<uint8_t>> Lossless(const frm_Main& form, const std::string& path,
+                                             const SaveChoice& choice, std::string& why) {
+  if (platform::OutputFormatOf(path) != platform::OutputFormat::kJpeg) return std::nullopt;
+  const int tenths = form.Turned() ? form.Tenths() : 0;
+  if (tenths % 900 != 0) return std::nullopt;
+  if (choice.quality) {
+    why = "a quality was asked for";
+    return std::nullopt;
+  }
+  const platform::Picture& picture = form.pSrc.Picture();
+  const int quarters = tenths / 900 % 4;
+  const bool across = quarters % 2 == 1;
+  const platform::Bitmap& turned = form.pDes.Pixels();
+  if (turned.width() != (across ? picture.HeightPixels() : picture.WidthPixels()) ||
+      turned.height() != (across ? picture.WidthPixels() : picture.HeightPixels())) {
+    why = "the window does not hold the picture as it was read";
+    return std::nullopt;
+  }
+  return platform::LosslesslyTurned(picture, quarters, choice.strip, why);
 }
 
 [[noreturn]] void NothingToWrite(const std::string& path, const std::string& why) {
@@ -49,8 +76,8 @@ platform::Bitmap Coverage(const frm_Main& form) {
 
 }  // namespace
 
-platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
-                                  const SaveChoice& choice) {
+platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice,
+                                  std::string* how) {
   platform::CheckWritable(path);
   platform::SaveOptions options;
   options.quality = choice.quality;
@@ -60,6 +87,12 @@ platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
     NothingToWrite(path, "the turned picture is " + std::to_string(turned.width()) + " x " +
                              std::to_string(turned.height()) + " pixels, nothing to write");
   }
+  std::string why;
+  if (const auto coded = Lossless(form, path, choice, why)) {
+    if (how != nullptr) *how = "turned in its coded form, without loss";
+    return platform::SaveFile(*coded, turned.width(), turned.height(), path, options.metadata);
+  }
+  if (how != nullptr) *how = why.empty() ? "encoded" : "encoded again: " + why;
   platform::OutputPicture out{turned.image(), {0, 0, turned.width(), turned.height()}, false};
   if (choice.outside == Outside::kBlack) {
     return platform::SavePicture(out, path, options);

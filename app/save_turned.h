@@ -30,9 +30,11 @@ struct SaveChoice {
 // the other surfaces, the bar and the label. Raises, naming `path`: a format the program
 // does not write, a tiny picture turned to nothing or cropped to nothing (5); a file that
 // cannot be written (75), which is then untouched. Returns what was left out of the file
-// (metadata the format has no room for).
-platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path,
-                                  const SaveChoice& choice);
+// (metadata the format has no room for). A JPEG of a JPEG at a right angle (0 to 360
+// by quarter turns) without a quality asked for is its coded data turned without loss
+// when the picture's sides allow it; `how`, when given, says which it was and why.
+platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice,
+                                  std::string* how = nullptr);
 
 // The name Ctrl+S proposes: NAME-turned-A.EXT beside the picture, A the angle as the label
 // shows it for `tenths` ("30", "357.4"), EXT the picture's own extension when the program

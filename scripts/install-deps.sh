@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev           # the toolkit (widgets, images, test)
   qt6-image-formats-plugins        # its readers of WebP, TIFF, TGA, ...
   libjpeg62-turbo-dev libheif-dev liblcms2-dev  # JPEG, HEIC and AVIF, colour profiles
+  libturbojpeg0-dev                # JPEG turned by right angles without loss
   libspng-dev libwebp-dev libexiv2-dev          # PNG and WebP written, metadata carried over
   libgtest-dev libbenchmark-dev    # tests and benchmarks
   fonts-dejavu-core fonts-droid-fallback  # the window's text, Chinese title included

@@ -3,6 +3,7 @@
 //   anyturn-render PICTURE [--angle A]... [--out FILE] [--window FILE.png]
 //                  [--trace FILE|-] [--state] [--fit]
 //                  [--outside black|transparent|crop] [--quality N] [--strip]
+//                  [--resample sharp|bilinear] [--verbose]
 //   anyturn-render --out-dir DIR [--format EXT] [--overwrite] [--angle A]... [--outside ...]
 //                  PICTURE...
 //
@@ -48,7 +49,9 @@
 #include "platform/imageio/picture.h"
 #include "platform/imageio/safe_write.h"
 #include "platform/imageio/save.h"
+#include "platform/pixels/image.h"
 #include "platform/ui/error_report.h"
+#include "platform/ui/surface_view.h"
 
 namespace {
 
@@ -65,6 +68,8 @@ struct Options {
   bool state = false;
   bool fit = false;
   bool level = false;
+  platform::Resampling resampling = platform::Resampling::kSharp;
+  bool verbose = false;
 };
 
 constexpr const char* kProgram = "anyturn-render";
@@ -137,13 +142,22 @@ Options Parse(int argc, char** argv) {
       "quality", "Quality 1 to 100 for JPEG (default 92), WebP (default lossless), HEIC, AVIF.",
       "N");
   const QCommandLineOption strip("strip", "Writes none of the picture's metadata.");
+  const QCommandLineOption verbose(
+      "verbose",
+      "Says how each file was written: turned in its coded form without loss (a JPEG "
+      "at a right angle), or encoded, and why.");
+  const QCommandLineOption resample(
+      "resample",
+      "How a turn that is not a right angle resamples the picture: sharp (the default: keeps "
+      "the most detail, and never overshoots an edge) or bilinear (softer, as before).",
+      "HOW");
   const QCommandLineOption window("window", "Writes the whole window as it would show.", "FILE");
   const QCommandLineOption trace("trace", "Records every drawing call (- for standard output).",
                                  "FILE");
   const QCommandLineOption state("state", "Prints the final state as one JSON object.");
   const QCommandLineOption fit("fit", "Shows the window in the fit view (F) for --window.");
   for (const auto& option : {angle, out, window, trace, state, fit, out_dir, format, overwrite,
-                             outside, quality, strip, level}) {
+                             outside, quality, strip, level, resample, verbose}) {
     parser.addOption(option);
   }
   app::ParseCommandLine(parser, kProgram, argc, argv);
@@ -184,6 +198,15 @@ Options Parse(int argc, char** argv) {
     options.save.quality = value;
   }
   options.save.strip = parser.isSet(strip);
+  options.verbose = parser.isSet(verbose);
+  if (parser.isSet(resample)) {
+    const QString how = parser.value(resample);
+    if (how != "sharp" && how != "bilinear") {
+      app::UsageError(parser, kProgram, "bad --resample '" + how + "'");
+    }
+    options.resampling =
+        how == "sharp" ? platform::Resampling::kSharp : platform::Resampling::kBilinear;
+  }
   options.level = parser.isSet(level);
   if (options.level && options.out_dir) app::UsageError(parser, kProgram, "--level and --out-dir");
   for (const QString& value : parser.values(angle)) {
@@ -225,7 +248,8 @@ std::string StateJson(const app::frm_Main& form) {
   return json + "}}";
 }
 
-void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& choice) {
+void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& choice,
+          bool verbose) {
   if (form.pDes.Pixels().empty()) {
     // A tiny picture turned can leave pDes with no pixels at all, and no format holds an
     // empty picture. The turn itself went well, so this is a note, not a failure.
@@ -236,9 +260,11 @@ void Save(app::frm_Main& form, const std::string& path, const app::SaveChoice& c
         form.pDes.Pixels().height());
     return;
   }
-  for (const std::string& warning : app::SaveTurned(form, path, choice)) {
+  std::string how;
+  for (const std::string& warning : app::SaveTurned(form, path, choice, &how)) {
     platform::ReportWarning(platform::ReadablePath(path) + ": " + warning);
   }
+  if (verbose) std::fprintf(stderr, "%s: %s\n", platform::ReadablePath(path).c_str(), how.c_str());
 }
 
 // The angle, in tenths, that levels the picture; 0 without a suggestion.
@@ -299,7 +325,7 @@ bool RunOne(const Options& options, const app::BatchStep& step, const Progress& 
       if (failed) return false;  // reported by the handler's boundary
     }
     progress.Clear();
-    Save(form, step.target, options.save);
+    Save(form, step.target, options.save, options.verbose);
     return true;
   } catch (const std::exception& error) {
     progress.Clear();
@@ -344,6 +370,7 @@ void WriteWindow(app::frm_Main& form, const std::string& path) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
+  platform::SettleSurfaceViews(*form.widget());  // as the window shows once the bar rests
   if (!QImageWriter(&buffer, "PNG").write(form.widget()->grab().toImage())) {
     throw platform::Error(platform::ErrorNumber::kFileAccess,
                           "Path/File access error: cannot write the picture", path);
@@ -362,6 +389,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(kProgram);
   QApplication::setApplicationVersion(app::Version());
+  platform::SetDefaultResampling(options.resampling);
   if (options.out_dir) return RunBatch(options);
   platform::SetFatalAction([](const std::string&) {
     std::fflush(stdout);
@@ -379,7 +407,7 @@ int main(int argc, char** argv) {
   platform::InstallTracer(nullptr);
   tracer.reset();
   platform::RunHandler([&] {
-    if (options.out) Save(form, *options.out, options.save);
+    if (options.out) Save(form, *options.out, options.save, options.verbose);
     if (options.fit) app::ShowFitView(form, true);
     if (options.window) WriteWindow(form, *options.window);
   });

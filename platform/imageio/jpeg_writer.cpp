@@ -34,8 +34,10 @@ constexpr int kFullColourFrom = 90;
 // Rows of a strip, about: enough work to pay for a thread, few enough strips to share out.
 constexpr int kStripRows = 256;
 constexpr unsigned kMaxRestartInterval = 65535;
-// Rows taken from the evaluator at a time: two MCU rows at most.
-constexpr int32_t kRowsAtATime = 16;
+// Rows taken from the evaluator at a time: few, so that the strip is never held whole,
+// and not too few, since a sharp turn works each area out with rows around it that it
+// would work out again for the next.
+constexpr int32_t kRowsAtATime = 48;
 
 // libjpeg reports errors through a callback that must not return: it jumps back to the
 // strip's encoder, which then raises. Between the jump's setting and the jump only C

@@ -15,6 +15,7 @@
 #include "platform/imageio/file_bytes.h"
 #include "platform/imageio/heif_reader.h"
 #include "platform/imageio/jpeg_reader.h"
+#include "platform/imageio/lossless_jpeg.h"
 #include "platform/imageio/metadata.h"
 #include "platform/imageio/qt_reader.h"
 #include "platform/pixels/parallel.h"
@@ -157,15 +158,24 @@ Picture LoadPicture(const std::string& path) {
 namespace {
 
 Picture Read(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadPictureFile(path);
-  Decoded picture = IsJpeg(bytes)   ? ReadJpeg(bytes, path)
+  std::vector<uint8_t> bytes = ReadPictureFile(path);
+  const bool jpeg = IsJpeg(bytes);
+  Decoded picture = jpeg            ? ReadJpeg(bytes, path)
                     : IsHeif(bytes) ? ReadHeif(bytes, path)
                                     : ReadWithToolkit(bytes, path);
+  // Only a JPEG shown with the colours it codes can be turned in its coded form: one
+  // with a profile or in CMYK is shown converted, and would be saved converted.
+  const bool as_coded =
+      jpeg && picture.icc.empty() &&
+      (picture.layout == Decoded::Layout::kBgra || picture.layout == Decoded::Layout::kGray);
+  const int orientation = picture.orientation;
   ConvertToSrgb(picture);
   bool opaque = false;
   Bitmap pixels = ToBitmap(picture, opaque);
   Picture loaded(std::make_shared<const Bitmap>(std::move(pixels)), opaque);
   Metadata::ReadFrom(bytes).AttachTo(loaded);  // read from these bytes, never again
+  if (as_coded)
+    loaded.SetCoded(std::make_shared<const CodedJpeg>(CodedJpeg{std::move(bytes), orientation}));
   return loaded;
 }
 

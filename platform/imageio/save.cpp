@@ -78,4 +78,17 @@ SaveWarnings SavePicture(const OutputPicture& picture, const std::string& path,
   return warnings;
 }
 
+SaveWarnings SaveFile(const std::vector<uint8_t>& file, int32_t width, int32_t height,
+                      const std::string& path, const Metadata& metadata) {
+  SaveWarnings warnings;
+  WriteReplacing(path, [&](OutputFile& out) {
+    if (!HoldsMetadata(OutputFormatOf(path)) || metadata.empty()) {
+      return WriteAll(out, file.data(), file.size());
+    }
+    const std::vector<uint8_t> whole = metadata.WrittenInto(file, width, height, path, warnings);
+    WriteAll(out, whole.data(), whole.size());
+  });
+  return warnings;
+}
+
 }  // namespace platform

@@ -29,6 +29,12 @@ using SaveWarnings = std::vector<std::string>;
 SaveWarnings SavePicture(const OutputPicture& picture, const std::string& path,
                          const SaveOptions& options);
 
+// Writes `file`, a whole picture file in the format `path` names that is `width` x
+// `height` pixels, to `path` as SavePicture does: the metadata put in, the file at `path`
+// replaced only once the new one is complete.
+SaveWarnings SaveFile(const std::vector<uint8_t>& file, int32_t width, int32_t height,
+                      const std::string& path, const Metadata& metadata);
+
 // Raises (5) naming `path` unless the program can write its format here: the check
 // made before anything is turned.
 void CheckWritable(const std::string& path);

@@ -81,6 +81,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const std::exception&) {
       // Reported as an error, which is what a picture whose metadata cannot be kept gets.
     }
+    // A JPEG at a right angle goes through the lossless transform, which reads the coded
+    // data again.
+    if (!refused && form->pSrc.Picture().coded()) {
+      form->hsTurn.SetValue(90 * (data[size - 1] % 5));
+      try {
+        app::SaveTurned(*form, PicturePath() + ".quarter.jpg",
+                        {app::Outside::kBlack, std::nullopt, data[size - 2] % 2 == 1});
+      } catch (const std::exception&) {
+        // As above.
+      }
+    }
   }
   form.reset();
   platform::SetFatalAction(nullptr);

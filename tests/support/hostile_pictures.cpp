@@ -99,6 +99,15 @@ QByteArray RepeatedScanJpeg(int width, int height, int repeats) {
   return repeated + jpeg.mid(end);
 }
 
+QByteArray JpegWithOrientation(const QByteArray& jpeg, int orientation) {
+  const QByteArray payload = QByteArray("Exif\0\0", 6) + OrientationBlock(orientation);
+  const auto length = static_cast<quint16>(payload.size() + 2);
+  QByteArray segment("\xFF\xE1", 2);
+  segment += static_cast<char>(length >> 8);
+  segment += static_cast<char>(length & 255);
+  return jpeg.left(2) + segment + payload + jpeg.mid(2);
+}
+
 QByteArray PngWithOrientation(const QImage& image, int orientation) {
   const QByteArray png = Encode(image, "PNG");
   const QByteArray data = OrientationBlock(orientation);
@@ -162,6 +171,8 @@ std::vector<Named> All() {
       {"repeated-scans.jpg", RepeatedScanJpeg(4000, 3000, 1000)},
       {"oriented-6.png", PngWithOrientation(upright, 6)},
       {"oriented-6.webp", WebpWithOrientation(upright, 6)},
+      // Whole blocks and a tag: what a right angle turns in its coded form.
+      {"whole-blocks-6.jpg", JpegWithOrientation(Encode(Scene(32, 16), "JPEG", 90), 6)},
       {"xmp-60k.jpg", WithXmp(Encode(Scene(64, 48), "JPEG", 90), 60000)},
       {"xmp-70k.png", WithXmp(Encode(Scene(64, 48), "PNG"), 70000)},
   };

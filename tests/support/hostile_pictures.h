@@ -29,6 +29,9 @@ QByteArray RepeatedScanJpeg(int width, int height, int repeats);
 // holding only the orientation `orientation` (1 to 8).
 QByteArray PngWithOrientation(const QImage& image, int orientation);
 QByteArray WebpWithOrientation(const QImage& image, int orientation);
+// A JPEG file's bytes with an APP1 EXIF segment holding only `orientation` put in after
+// its start marker.
+QByteArray JpegWithOrientation(const QByteArray& jpeg, int orientation);
 
 // `file` (a picture's bytes) with an XMP packet of at least `bytes` bytes, written by
 // exiv2; empty when exiv2 cannot put it there (XMP over 64 kB in a JPEG).

@@ -35,7 +35,27 @@ check "same angle twice turns twice" test "$(grep -c hsTurn_Change "$work/stdout
 "$render" "$picture" --state >"$work/state0"
 check "no angle: label untouched" grep -q '"label":"Label1"' "$work/state0"
 
-for bad in "--angle 361" "--angle -1" "--angle 3.55" "--angle x" "--angle" "--bogus"; do
+# Sharp by default; --resample bilinear is the softer draw, and the same at right angles,
+# where nothing is resampled; the trace is the same whichever resamples.
+for how in sharp bilinear; do
+  "$render" "$picture" --angle 30 --resample $how --out "$work/30-$how.png" --trace "$work/trace-$how"
+  "$render" "$picture" --angle 90 --resample $how --out "$work/90-$how.png"
+done
+check "sharp is the default" cmp -s "$work/30.png" "$work/30-sharp.png"
+check "bilinear is another rendering" test -n "$(cmp "$work/30-sharp.png" "$work/30-bilinear.png" 2>&1)"
+check "right angles resample nothing" cmp -s "$work/90-sharp.png" "$work/90-bilinear.png"
+check "the trace does not depend on the resampler" cmp -s "$work/trace-sharp" "$work/trace-bilinear"
+
+# A JPEG at a right angle is turned without loss: jpegtran's pixels; at any other angle it
+# is encoded, and --verbose says which.
+"$render" "$picture" --angle 270 --out "$work/270.jpg" --verbose 2>"$work/err"
+check "a right angle of a JPEG is lossless" grep -q "270.jpg: turned in its coded form, without loss" "$work/err"
+jpegtran -rotate 270 -perfect "$picture" >"$work/270-jpegtran.jpg"
+check "lossless pixels are jpegtran's" cmp -s <(djpeg -pnm "$work/270.jpg") <(djpeg -pnm "$work/270-jpegtran.jpg")
+"$render" "$picture" --angle 30 --out "$work/30.jpg" --verbose 2>"$work/err"
+check "any other angle is encoded" grep -q "30.jpg: encoded$" "$work/err"
+
+for bad in "--angle 361" "--angle -1" "--angle 3.55" "--angle x" "--angle" "--bogus" "--resample lanczos"; do
   # shellcheck disable=SC2086
   "$render" "$picture" $bad >/dev/null 2>"$work/err"
   check "bad argument '$bad' exits 2" test $? -eq 2

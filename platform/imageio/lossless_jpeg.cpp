@@ -1,0 +1,88 @@
+#include "platform/imageio/lossless_jpeg.h"
+
+#include <turbojpeg.h>
+
+#include <array>
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+// A transform of the pixel grid as the 2 x 2 matrix it applies to (x, y), y down.
+using Grid = std::array<int, 4>;  // x' = m[0] x + m[1] y, y' = m[2] x + m[3] y
+
+Grid Times(const Grid& a, const Grid& b) {  // b first, then a
+  return {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3], a[2] * b[0] + a[3] * b[2],
+          a[2] * b[1] + a[3] * b[3]};
+}
+
+struct Operation {
+  int op;
+  Grid grid;
+};
+
+constexpr std::array<Operation, 8> kOperations{{
+    {TJXOP_NONE, {1, 0, 0, 1}},
+    {TJXOP_HFLIP, {-1, 0, 0, 1}},
+    {TJXOP_VFLIP, {1, 0, 0, -1}},
+    {TJXOP_TRANSPOSE, {0, 1, 1, 0}},
+    {TJXOP_TRANSVERSE, {0, -1, -1, 0}},
+    {TJXOP_ROT90, {0, -1, 1, 0}},
+    {TJXOP_ROT180, {-1, 0, 0, -1}},
+    {TJXOP_ROT270, {0, 1, -1, 0}},
+}};
+
+// What makes a stored picture of EXIF orientation 1 to 8 upright.
+Grid Upright(int orientation) {
+  constexpr std::array<int, 9> kOp{TJXOP_NONE,   TJXOP_NONE,       TJXOP_HFLIP,
+                                   TJXOP_ROT180, TJXOP_VFLIP,      TJXOP_TRANSPOSE,
+                                   TJXOP_ROT90,  TJXOP_TRANSVERSE, TJXOP_ROT270};
+  const int op = orientation >= 1 && orientation <= 8 ? kOp[orientation] : TJXOP_NONE;
+  for (const Operation& o : kOperations) {
+    if (o.op == op) return o.grid;
+  }
+  return kOperations[0].grid;
+}
+
+int OperationFor(const Grid& grid) {
+  for (const Operation& o : kOperations) {
+    if (o.grid == grid) return o.op;
+  }
+  return TJXOP_NONE;  // unreachable: the eight form a group
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> LosslesslyTurned(const Picture& picture, int quarters,
+                                                     bool bare, std::string& why) {
+  const std::shared_ptr<const CodedJpeg>& coded = picture.coded();
+  if (!coded) {
+    why = "it was not read from a JPEG whose colours it keeps as they are coded";
+    return std::nullopt;
+  }
+  Grid turn = kOperations[0].grid;
+  for (int k = 0; k < ((quarters % 4) + 4) % 4; ++k) turn = Times(kOperations[5].grid, turn);
+  const int op = OperationFor(Times(turn, Upright(coded->orientation)));
+  if (op == TJXOP_NONE && !bare) return coded->file;  // nothing to move: the data as it is
+  const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitTransform(), tjDestroy);
+  if (!handle) {
+    why = "the JPEG library could not start";
+    return std::nullopt;
+  }
+  tjtransform transform{};
+  transform.op = op;
+  transform.options = TJXOPT_PERFECT | TJXOPT_COPYNONE;
+  unsigned char* out = nullptr;
+  unsigned long out_size = 0;
+  const int failed = tjTransform(handle.get(), coded->file.data(), coded->file.size(), 1, &out,
+                                 &out_size, &transform, 0);
+  const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(out, tjFree);
+  if (failed != 0 || out == nullptr) {
+    why = "its sides are not whole blocks of the JPEG's coding in the direction of the turn";
+    return std::nullopt;
+  }
+  return std::vector<uint8_t>(out, out + out_size);
+}
+
+}  // namespace platform

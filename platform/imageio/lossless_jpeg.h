@@ -1,0 +1,30 @@
+// Right-angle turns of a JPEG in its coded form: the blocks' coefficients moved and
+// transposed, never decoded and encoded again, so that nothing is lost (what jpegtran's
+// -perfect does). The picture's EXIF orientation goes into the same transform, since
+// what is turned is the picture as it stands upright.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/pixels/picture.h"
+
+namespace platform {
+
+struct CodedJpeg {
+  std::vector<uint8_t> file;  // as it was read
+  int orientation = 1;        // EXIF's, which the decoder obeyed
+};
+
+// The coded data of `picture`'s JPEG file turned by `quarters` clockwise quarter turns of
+// the upright picture, as a new JPEG file without metadata; when nothing moves, the file
+// as it was read, unless `bare` asks for none of its markers either. None, with `why` saying why in
+// a few words, when the picture keeps no coded JPEG (another format, a colour profile or
+// CMYK, which the decoder converted) or its sides are not whole blocks in the direction
+// the turn needs.
+std::optional<std::vector<uint8_t>> LosslesslyTurned(const Picture& picture, int quarters,
+                                                     bool bare, std::string& why);
+
+}  // namespace platform
