@@ -19,6 +19,40 @@ SurfaceView::SurfaceView(PictureBox& box, QWidget* parent) : QWidget(parent), bo
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_StaticContents);
   setFocusPolicy(Qt::NoFocus);
+  rest_.setSingleShot(true);
+  connect(&rest_, &QTimer::timeout, this, [this] { Rest(); });
+}
+
+const Image& SurfaceView::Shown() {
+  const Bitmap& bitmap = box_.Pixels();
+  if (bitmap.Stamp() != seen_stamp_) {
+    seen_stamp_ = bitmap.Stamp();
+    at_rest_ = false;
+    quick_ = WithResampling(bitmap.image(), Resampling::kBilinear);
+    rest_.start(kRestMs);
+  }
+  return at_rest_ ? bitmap.image() : quick_;
+}
+
+void SurfaceView::Rest() {
+  at_rest_ = true;
+  const bool differs = quick_ != box_.Pixels().image();
+  quick_ = nullptr;
+  if (differs) update();
+}
+
+void SurfaceView::Settle() {
+  if (box_.Pixels().image() == nullptr) return;
+  seen_stamp_ = box_.Pixels().Stamp();
+  rest_.stop();
+  Rest();
+}
+
+void SettleSurfaceViews(QWidget& root) {
+  // By dynamic_cast: the view has no meta-object of its own for findChildren to go by.
+  for (QWidget* child : root.findChildren<QWidget*>()) {
+    if (auto* view = dynamic_cast<SurfaceView*>(child)) view->Settle();
+  }
 }
 
 void SurfaceView::RequestRepaint() {
@@ -60,16 +94,18 @@ void SurfaceView::UpdateTip() {
 // window's own colour, as if the view were the reduced picture's size.
 void SurfaceView::PaintReduced(QPainter& painter, const QRegion& region, double scale) {
   const Bitmap& image = box_.Pixels();
-  if (reduced_stamp_ != image.Stamp() || reduced_scale_ != scale) {
+  const Image& shown = Shown();
+  if (reduced_stamp_ != image.Stamp() || reduced_scale_ != scale || reduced_of_ != shown.get()) {
     const auto side = [scale](int32_t length) {
       return std::max<int32_t>(1, static_cast<int32_t>(std::ceil(scale * length)));
     };
     reduced_width_ = side(image.width());
     reduced_height_ = side(image.height());
     reduced_.resize(static_cast<size_t>(reduced_width_) * reduced_height_);
-    RealizeReduced(image.image(), scale,
+    RealizeReduced(shown, scale,
                    {reduced_.data(), reduced_width_, reduced_width_, reduced_height_});
     reduced_stamp_ = image.Stamp();
+    reduced_of_ = shown.get();
     reduced_scale_ = scale;
   }
   const int border = box_.BorderPixels();
@@ -117,14 +153,16 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   }
   const QRect shown = visible.translated(-border, -border);
   // Stored pixels as they are; anything else worked out in the part shown only.
-  const std::optional<ConstPixelView> current = Current(image.image());
+  const Image& what = Shown();
+  std::optional<ConstPixelView> current = Current(image.image());
+  if (!current) current = Current(what);
   ConstPixelView pixels;
   if (current) {
     pixels = *current;
   } else {
     const PixelRect part{shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1};
     shown_.resize(std::max(shown_.size(), static_cast<size_t>(shown.width()) * shown.height()));
-    RealizeArea(image.image(), part, {shown_.data(), shown.width(), shown.width(), shown.height()});
+    RealizeArea(what, part, {shown_.data(), shown.width(), shown.width(), shown.height()});
     // Addressed as the image is, though it holds only the part shown.
     pixels = {shown_.data() - static_cast<ptrdiff_t>(part.top) * shown.width() - part.left,
               shown.width(), image.width(), image.height()};

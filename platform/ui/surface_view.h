@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QSize>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -30,12 +31,23 @@ class SurfaceView : public QWidget {
   // The scale the fit view shows the image at: 1 when off or when it fits.
   double FitScale() const;
 
+  // While the image changes (the bar dragged, a key held down) it is shown with its turns
+  // resampled bilinearly, which is quick; once it has rested for kRestMs, it is painted
+  // again as it is (sharp). Presentation only: nothing is drawn into the image.
+  static constexpr int kRestMs = 100;
+  // Shows the image as it is from now on, as if it had rested (for a picture of the
+  // window taken at once).
+  void Settle();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   void PaintReduced(QPainter& painter, const QRegion& region, double scale);
   void UpdateTip();
+  // What to paint: the image, or its quick rendering while it changes.
+  const Image& Shown();
+  void Rest();
 
   PictureBox& box_;
   bool repaint_requested_ = false;
@@ -49,6 +61,16 @@ class SurfaceView : public QWidget {
   int32_t reduced_width_ = 0, reduced_height_ = 0;
   uint64_t reduced_stamp_ = 0;
   double reduced_scale_ = 0;
+  const ImageNode* reduced_of_ = nullptr;
+  // The image's stamp when last painted, whether it has rested since, and its quick
+  // rendering while it has not.
+  uint64_t seen_stamp_ = 0;
+  bool at_rest_ = true;
+  Image quick_;
+  QTimer rest_;
 };
+
+// Settles every SurfaceView inside `root`.
+void SettleSurfaceViews(QWidget& root);
 
 }  // namespace platform

@@ -52,6 +52,9 @@ settle() {
     [ "$now" = "$before" ] && break
     before=$now; sleep 0.15
   done
+  # Once the bar has rested a tenth of a second, the window repaints what it shows sharply:
+  # from then on it must equal the renderer's (sharp) pixels.
+  sleep 0.5
 }
 last_angle() { grep -o '"call":"\(hsTurn_Change","value\|FineTurn","angle\)":[0-9.]*' "$work/trace" | tail -1 | grep -o '[0-9.]*$'; }
 

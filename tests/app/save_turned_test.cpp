@@ -13,6 +13,7 @@
 #include "app/save_turned.h"
 #include "platform/base/error.h"
 #include "platform/imageio/picture.h"
+#include "platform/pixels/image.h"
 #include "tests/support/hostile_pictures.h"
 #include "tests/support/test_support.h"
 
@@ -155,6 +156,8 @@ std::string Contents(const std::string& path) {
 }
 
 TEST(PictureSaver, WritesTheRenderersFileAndRemembersTheOutside) {
+  // Both programs turn sharply, as they do when started.
+  platform::SetDefaultResampling(platform::Resampling::kSharp);
   const std::string photo =
       testing_support::WritePicture(testing_support::Photo(120, 90), "photo.jpg");
   const std::string folder = testing_support::TempDir();
@@ -175,6 +178,7 @@ TEST(PictureSaver, WritesTheRenderersFileAndRemembersTheOutside) {
               Contents(folder + "/render-" + name + ".png"))
         << name;
   }
+  platform::SetDefaultResampling(platform::Resampling::kBilinear);
 }
 
 TEST(PictureSaver, AFailedSaveIsReportedAndTheWindowGoesOn) {

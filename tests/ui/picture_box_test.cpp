@@ -9,11 +9,13 @@
 #include <QPalette>
 #include <QRegion>
 #include <QWidget>
+#include <QtTest/QTest>
 
 #include "platform/base/error.h"
 #include "platform/pixels/drawing.h"
 #include "platform/pixels/evaluator.h"
 #include "platform/ui/picture_box.h"
+#include "platform/ui/surface_view.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -201,3 +203,47 @@ TEST_F(SurfaceTest, ARegionOfSeveralRectanglesShowsEachItsOwnPixels) {
 }
 
 }  // namespace
+
+// A sharp turn is shown quick (bilinear) while the image changes, and sharp once it has
+// rested or is settled: a repaint, nothing drawn into the image.
+TEST(SurfaceRest, ASharpTurnShowsQuickWhileItChangesAndSharpOnceItRests) {
+  platform::SetDefaultResampling(platform::Resampling::kSharp);
+  app::frm_Main form;
+  platform::PictureBox& box = form.pDes;
+  box.SetBorderStyle(0);
+  const Bitmap picture = testing_support::Photo(70, 50);
+  const platform::Affine map = testing_support::Turn(12, 12, 2);
+  auto turned = [&](platform::Resampling r) {
+    Bitmap out(86, 66, 0xFF000000);
+    out.Set(platform::Drawn(out.image(), picture.image(), map, r));
+    return out;
+  };
+  const Bitmap sharp = turned(platform::Resampling::kSharp);
+  const Bitmap quick = turned(platform::Resampling::kBilinear);
+  ASSERT_NE(FirstDifference(sharp, quick), "");
+  auto shown = [&] {
+    const QImage grabbed = box.widget()->grab().toImage();
+    Bitmap pixels(grabbed.width(), grabbed.height(), 0);
+    for (int y = 0; y < grabbed.height(); ++y) {
+      for (int x = 0; x < grabbed.width(); ++x)
+        testing_support::Put(pixels, x, y, grabbed.pixel(x, y));
+    }
+    return pixels;
+  };
+  testing_support::Fill(box, Bitmap(86, 66, 0xFF000000));
+  platform::DrawTransformedPixels(box.Pixels(), picture, map);
+  box.PixelsChanged();
+  const uint64_t stamp = box.Pixels().Stamp();
+  EXPECT_EQ(FirstDifference(shown(), quick), "");
+  QTest::qWait(3 * platform::SurfaceView::kRestMs);
+  EXPECT_EQ(FirstDifference(shown(), sharp), "");
+  EXPECT_EQ(box.Pixels().Stamp(), stamp);  // a repaint only
+
+  // Changed again, then settled at once, as a picture of the window is taken.
+  testing_support::Fill(box, Bitmap(86, 66, 0xFF000000));
+  platform::DrawTransformedPixels(box.Pixels(), picture, map);
+  box.PixelsChanged();
+  platform::SettleSurfaceViews(*form.widget());
+  EXPECT_EQ(FirstDifference(shown(), sharp), "");
+  platform::SetDefaultResampling(platform::Resampling::kBilinear);
+}
