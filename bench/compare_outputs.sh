@@ -5,9 +5,14 @@
 # closing count; exits 1 when any output but the fit view's window differs (the fit view
 # of a turned picture shows the edge repair's squares since the images became values).
 #
-#   bench/compare_outputs.sh BEFORE_RENDERER AFTER_RENDERER
+#   bench/compare_outputs.sh BEFORE_RENDERER AFTER_RENDERER [AFTER_OPTION...]
+#
+# AFTER_OPTIONs go to the after build only: --resample bilinear holds a sharp build to
+# the bilinear pixels of one from before.
 set -euo pipefail
 before=$1 after=$2
+shift 2
+after_options=("$@")
 command -v convert >/dev/null || { echo "compare_outputs: ImageMagick's convert is needed"; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -29,6 +34,7 @@ compared=0 differ=0 fit_differ=0
 run() {  # build name picture args...
   local build=$1 out=$2 picture=$3
   shift 3
+  [ "$build" = "$after" ] && set -- "$@" "${after_options[@]}"
   mkdir -p "$out"
   "$build" "$picture" "$@" --trace "$out/trace" --state --window "$out/window.png" \
     --out "$out/out.png" >"$out/state" 2>"$out/err" || echo "exit $?" >>"$out/state"

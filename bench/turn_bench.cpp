@@ -23,7 +23,10 @@
 #include "app/frm_main.h"
 #include "app/picture_overlay.h"
 #include "platform/pixels/drawing.h"
+#include "platform/pixels/evaluator.h"
+#include "platform/pixels/image.h"
 #include "platform/pixels/parallel.h"
+#include "platform/ui/surface_view.h"
 #include "turn/mod_turn.h"
 #ifdef ANYTURN_HAVE_OPENCV
 #include <opencv2/imgproc.hpp>
@@ -166,6 +169,36 @@ void RegisterAll() {
       app::ShowFitView(form, false);
       form.widget()->resize(size);
     }));
+    // Turns resampled sharply, as the program runs: while the thumb is dragged, the window
+    // shows them resampled bilinearly.
+    const std::string sharp_drag =
+        "BM_hsTurn_Drag_Sharp/" + std::to_string(w) + "/" + std::to_string(h);
+    Sizes(benchmark::RegisterBenchmark(sharp_drag.c_str(), [=](benchmark::State& state) {
+      platform::SetDefaultResampling(platform::Resampling::kSharp);
+      Drag(state, Window(w, h));
+      platform::SetDefaultResampling(platform::Resampling::kBilinear);
+    }));
+    // Once the bar rests: the sharp repaint of what shows, the window at its own size (at
+    // 30 degrees its top-left corner is mostly outside the picture; at 1 all of it shows).
+    for (const int a : {1, 30}) {
+      const std::string rest =
+          "BM_SharpRest/" + std::to_string(w) + "/" + std::to_string(h) + "/" + std::to_string(a);
+      Sizes(benchmark::RegisterBenchmark(rest.c_str(), [=](benchmark::State& state) {
+        platform::SetDefaultResampling(platform::Resampling::kSharp);
+        app::frm_Main& form = Window(w, h);
+        form.hsTurn.SetValue(a + 1);
+        form.hsTurn.SetValue(a);
+        const uint64_t before = platform::PixelsGenerated();
+        for (auto _ : state) {
+          platform::SettleSurfaceViews(*form.widget());
+          form.pDes.widget()->repaint();
+        }
+        // Pixels worked out per repaint: what shows, and what the edge repair reads of pTM.
+        state.counters["pixels"] = static_cast<double>(platform::PixelsGenerated() - before) /
+                                   static_cast<double>(state.iterations());
+        platform::SetDefaultResampling(platform::Resampling::kBilinear);
+      }));
+    }
     const std::string fine = "BM_FineDrag/" + std::to_string(w) + "/" + std::to_string(h);
     Sizes(benchmark::RegisterBenchmark(
         fine.c_str(), [=](benchmark::State& state) { FineDrag(state, Window(w, h)); }));
