@@ -75,22 +75,33 @@ Image HalvedNode::Rebuilt(const std::vector<Image>& in) const {
 
 namespace {
 
-// `image` rebuilt over its replaced inputs; each node rebuilt once however often it is
-// read, so that what was shared stays shared.
-Image ReplacedIn(const Image& image, std::map<const ImageNode*, Image>& done) {
+// `image` rebuilt over its inputs as they are rebuilt; each node rebuilt once however
+// often it is read, so that what was shared stays shared. `own(node, inputs)` may make a
+// node anew itself (null: rebuilt as it is, when an input changed).
+template <typename Own>
+Image RebuiltIn(const Image& image, std::map<const ImageNode*, Image>& done, const Own& own) {
   if (const auto found = done.find(image.get()); found != done.end()) return found->second;
   Image result = image;
   if (image->InputCount() > 0) {
     std::vector<Image> inputs;
     bool changed = false;
     for (size_t i = 0; i < image->InputCount(); ++i) {
-      inputs.push_back(ReplacedIn(image->Input(i), done));
+      inputs.push_back(RebuiltIn(image->Input(i), done, own));
       changed = changed || inputs.back() != image->Input(i);
     }
-    if (changed) result = image->Rebuilt(inputs);
+    if (Image made = own(*image, inputs)) {
+      result = std::move(made);
+    } else if (changed) {
+      result = image->Rebuilt(inputs);
+    }
   }
   done.emplace(image.get(), result);
   return result;
+}
+
+Image ReplacedIn(const Image& image, std::map<const ImageNode*, Image>& done) {
+  return RebuiltIn(image, done,
+                   [](const ImageNode&, const std::vector<Image>&) { return Image(); });
 }
 
 }  // namespace
@@ -504,24 +515,11 @@ std::atomic<Resampling> default_resampling{Resampling::kBilinear};
 
 Image ResampledIn(const Image& image, Resampling resampling,
                   std::map<const ImageNode*, Image>& done) {
-  if (const auto found = done.find(image.get()); found != done.end()) return found->second;
-  Image result = image;
-  if (image->InputCount() > 0) {
-    std::vector<Image> inputs;
-    bool changed = false;
-    for (size_t i = 0; i < image->InputCount(); ++i) {
-      inputs.push_back(ResampledIn(image->Input(i), resampling, done));
-      changed = changed || inputs.back() != image->Input(i);
-    }
-    const auto* drawn = dynamic_cast<const DrawnNode*>(image.get());
-    if (drawn != nullptr && drawn->resampling() != resampling) {
-      result = std::make_shared<DrawnNode>(inputs[0], inputs[1], drawn->map(), resampling);
-    } else if (changed) {
-      result = image->Rebuilt(inputs);
-    }
-  }
-  done.emplace(image.get(), result);
-  return result;
+  return RebuiltIn(image, done, [resampling](const ImageNode& node, const std::vector<Image>& in) {
+    const auto* drawn = dynamic_cast<const DrawnNode*>(&node);
+    if (drawn == nullptr || drawn->resampling() == resampling) return Image();
+    return Image(std::make_shared<DrawnNode>(in[0], in[1], drawn->map(), resampling));
+  });
 }
 
 }  // namespace
