@@ -157,36 +157,14 @@ __attribute__((always_inline)) inline void ShiftRowBody(const float* __restrict 
   }
 }
 
-// One shift of a run of columns that start their taps on the same row: out[j] = sum over
-// k of w[k * w_stride + j] rows[k][j], each column's weights repeated for its four floats.
-__attribute__((always_inline)) inline void ShiftColumnsBody(const float* const* rows,
-                                                            const float* __restrict w,
-                                                            int64_t w_stride, float* __restrict out,
-                                                            int32_t floats) {
-  for (int32_t j = 0; j < floats; ++j) {
-    float sum = 0.0f;
-    for (int k = 0; k < kSharpTaps; ++k) sum += w[k * w_stride + j] * rows[k][j];
-    out[j] = sum;
-  }
-}
-
 void ShiftRowPlain(const float* in, float* out, int32_t floats, const float* w) {
   ShiftRowBody(in, out, floats, w);
-}
-void ShiftColumnsPlain(const float* const* rows, const float* w, int64_t w_stride, float* out,
-                       int32_t floats) {
-  ShiftColumnsBody(rows, w, w_stride, out, floats);
 }
 
 #if defined(__x86_64__)
 __attribute__((target("avx2"))) void ShiftRowAvx2(const float* in, float* out, int32_t floats,
                                                   const float* w) {
   ShiftRowBody(in, out, floats, w);
-}
-__attribute__((target("avx2"))) void ShiftColumnsAvx2(const float* const* rows, const float* w,
-                                                      int64_t w_stride, float* out,
-                                                      int32_t floats) {
-  ShiftColumnsBody(rows, w, w_stride, out, floats);
 }
 
 bool HasAvx2() {
@@ -200,14 +178,6 @@ void ShiftRow(const float* in, float* out, int32_t floats, const float* w) {
   if (HasAvx2()) return ShiftRowAvx2(in, out, floats, w);
 #endif
   ShiftRowPlain(in, out, floats, w);
-}
-
-void ShiftColumns(const float* const* rows, const float* w, int64_t w_stride, float* out,
-                  int32_t floats) {
-#if defined(__x86_64__)
-  if (HasAvx2()) return ShiftColumnsAvx2(rows, w, w_stride, out, floats);
-#endif
-  ShiftColumnsPlain(rows, w, w_stride, out, floats);
 }
 
 // Bytes to floats, one for one.
@@ -308,9 +278,7 @@ class Room {
 
 // What the passes work in, kept from one tile to the next.
 struct Scratch {
-  Room<Px> b, i1, i2, sums;
-  Room<int32_t> firsts;
-  Room<float> weights;
+  Room<Px> b, i1, i2, sums, column;
 };
 
 class Tile {
@@ -353,48 +321,36 @@ class Tile {
     }
   }
 
-  // Rows of s' moved along themselves: one shift per row.
+  // Rows of s' moved along themselves: one shift per row, each row's result stored as a
+  // column (the first pass's result transposed), so that the second pass reads along
+  // its columns as along rows.
   void FirstPass() {
     const Range c2 = e_.columns2, r = e_.rows1;
-    const int32_t in_w = e_.columns0.size();
-    i1_ = scratch_.i1.Of(static_cast<size_t>(c2.size()) * r.size());
+    const int32_t in_w = e_.columns0.size(), rows = r.size();
+    Px* row = scratch_.sums.Of(std::max(c2.size(), x_.size()));
+    i1_ = scratch_.i1.Of(static_cast<size_t>(c2.size()) * rows);
     for (int32_t j = r.lo; j <= r.hi; ++j) {
       const Shift s = ShiftOf(turn_.Pass1(j));
       const Px* in = &b_[static_cast<size_t>(j - r.lo) * in_w + (c2.lo + s.first - e_.columns0.lo)];
-      ShiftRow(Floats(in), Floats(&i1_[static_cast<size_t>(j - r.lo) * c2.size()]), 4 * c2.size(),
-               s.w);
+      ShiftRow(Floats(in), Floats(row), 4 * c2.size(), s.w);
+      for (int32_t c = 0; c < c2.size(); ++c)
+        i1_[static_cast<size_t>(c) * rows + (j - r.lo)] = row[c];
     }
   }
 
-  // Columns moved along themselves: one shift per column, applied row by row to runs of
-  // columns whose taps start on the same row.
+  // Columns moved along themselves: one shift per column, along the transposed first
+  // pass; transposed back into rows for the third.
   void SecondPass() {
     const Range c2 = e_.columns2, r1 = e_.rows1;
-    const ptrdiff_t stride = c2.size();
-    const int64_t w_stride = 4 * stride;
-    int32_t* firsts = scratch_.firsts.Of(stride);
-    float* weights = scratch_.weights.Of(static_cast<size_t>(kSharpTaps) * w_stride);
-    for (int32_t i = c2.lo; i <= c2.hi; ++i) {
-      const Shift s = ShiftOf(turn_.Pass2(i));
-      firsts[i - c2.lo] = s.first;
-      for (int k = 0; k < kSharpTaps; ++k) {
-        std::fill_n(&weights[k * w_stride + 4 * (i - c2.lo)], 4, s.w[k]);
-      }
-    }
-    i2_ = scratch_.i2.Of(static_cast<size_t>(c2.size()) * y_.size());
-    for (int32_t y = y_.lo; y <= y_.hi; ++y) {
-      Px* row = &i2_[static_cast<size_t>(y - y_.lo) * stride];
-      for (ptrdiff_t a = 0; a < stride;) {
-        ptrdiff_t b = a + 1;
-        while (b < stride && firsts[b] == firsts[a]) ++b;
-        const float* rows[kSharpTaps];
-        for (int k = 0; k < kSharpTaps; ++k) {
-          rows[k] = Floats(&i1_[static_cast<size_t>(y + firsts[a] + k - r1.lo) * stride + a]);
-        }
-        ShiftColumns(rows, &weights[4 * a], w_stride, Floats(row + a),
-                     static_cast<int32_t>(4 * (b - a)));
-        a = b;
-      }
+    const int32_t rows = r1.size(), height = y_.size();
+    Px* column = scratch_.column.Of(height);
+    i2_ = scratch_.i2.Of(static_cast<size_t>(c2.size()) * height);
+    for (int32_t c = c2.lo; c <= c2.hi; ++c) {
+      const Shift s = ShiftOf(turn_.Pass2(c));
+      const Px* in = &i1_[static_cast<size_t>(c - c2.lo) * rows + (y_.lo + s.first - r1.lo)];
+      ShiftRow(Floats(in), Floats(column), 4 * height, s.w);
+      for (int32_t y = 0; y < height; ++y)
+        i2_[static_cast<size_t>(y) * c2.size() + (c - c2.lo)] = column[y];
     }
   }
 
