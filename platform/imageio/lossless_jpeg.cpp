@@ -17,6 +17,9 @@ Grid Times(const Grid& a, const Grid& b) {  // b first, then a
           a[2] * b[1] + a[3] * b[3]};
 }
 
+// A clockwise quarter turn on screen.
+constexpr Grid kQuarterTurn{0, -1, 1, 0};
+
 struct Operation {
   int op;
   Grid grid;
@@ -28,7 +31,7 @@ constexpr std::array<Operation, 8> kOperations{{
     {TJXOP_VFLIP, {1, 0, 0, -1}},
     {TJXOP_TRANSPOSE, {0, 1, 1, 0}},
     {TJXOP_TRANSVERSE, {0, -1, -1, 0}},
-    {TJXOP_ROT90, {0, -1, 1, 0}},
+    {TJXOP_ROT90, kQuarterTurn},
     {TJXOP_ROT180, {-1, 0, 0, -1}},
     {TJXOP_ROT270, {0, 1, -1, 0}},
 }};
@@ -62,7 +65,7 @@ std::optional<std::vector<uint8_t>> LosslesslyTurned(const Picture& picture, int
     return std::nullopt;
   }
   Grid turn = kOperations[0].grid;
-  for (int k = 0; k < ((quarters % 4) + 4) % 4; ++k) turn = Times(kOperations[5].grid, turn);
+  for (int k = 0; k < ((quarters % 4) + 4) % 4; ++k) turn = Times(kQuarterTurn, turn);
   const int op = OperationFor(Times(turn, Upright(coded->orientation)));
   if (op == TJXOP_NONE && !bare) return coded->file;  // nothing to move: the data as it is
   const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitTransform(), tjDestroy);

@@ -170,11 +170,6 @@ AVX2 int32_t CoveredSpanAvx2(const uint32_t* pixels, int64_t stride, uint32_t* o
   return done;
 }
 #undef AVX2
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has && SimdAllowed();
-}
 #endif
 
 }  // namespace
@@ -191,6 +186,15 @@ bool SimdAllowed() {
 
 void AllowSimd(bool allowed) {
   simd_allowed.store(allowed, std::memory_order_relaxed);
+}
+
+bool HasAvx2() {
+#if defined(__x86_64__)
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has && SimdAllowed();
+#else
+  return false;
+#endif
 }
 
 EdgeScale EdgeScales(const Affine& dst_to_src) {

@@ -195,16 +195,15 @@ void TransposedNode::Generate(PixelView out, PixelRect area, InputReader& inputs
 }
 
 DrawnNode::DrawnNode(Image base, Image source, const Affine& source_to_base, Resampling resampling)
-    : OverBase(std::move(base), std::move(source)), map_(source_to_base), resampling_(resampling) {}
-
-bool DrawnNode::Sharp() const {
-  return resampling_ == Resampling::kSharp &&
-         SharpTurnOf(map_, source()->width(), source()->height()).has_value();
-}
+    : OverBase(std::move(base), std::move(source)),
+      map_(source_to_base),
+      resampling_(resampling),
+      sharp_(resampling == Resampling::kSharp &&
+             SharpTurnOf(map_, this->source()->width(), this->source()->height()).has_value()) {}
 
 PixelRect DrawnNode::SourceArea(PixelRect area) const {
   const PixelRect bilinear = DrawSourceArea(source()->width(), source()->height(), map_, area);
-  if (!Sharp()) return bilinear;
+  if (!sharp_) return bilinear;
   const PixelRect sharp = SharpSourceArea(source()->width(), source()->height(), map_, area);
   if (IsEmpty(bilinear)) return sharp;
   if (IsEmpty(sharp)) return bilinear;
@@ -234,7 +233,7 @@ void DrawnNode::Generate(PixelView out, PixelRect area, InputReader& inputs) con
   const std::optional<uint32_t> clear = base()->Colour();
   if (!clear) inputs.ReadInto(base(), area, out);
   Resample(out, inputs.Read(source(), SourceArea(area)), map_, area, clear,
-           Sharp() ? Resampling::kSharp : Resampling::kBilinear);
+           sharp_ ? Resampling::kSharp : Resampling::kBilinear);
 }
 
 // Pastes.

@@ -88,10 +88,10 @@ class DrawnNode final : public OverBase {
                        PixelRect area, std::optional<uint32_t> clear, Resampling resampling);
 
  private:
-  // Whether this draw takes the sharp resampler: asked for, and a turn.
-  bool Sharp() const;
   Affine map_;
   Resampling resampling_;
+  // Whether this draw takes the sharp resampler: asked for, and a turn.
+  bool sharp_;
 };
 
 struct PasteRect {

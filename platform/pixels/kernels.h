@@ -20,6 +20,8 @@ namespace platform {
 // loops every x86-64 runs. On unless ANYTURN_NO_SIMD is set; tests compare both.
 bool SimdAllowed();
 void AllowSimd(bool allowed);
+// Whether the kernels' AVX2 versions run: the processor has it and SIMD is allowed.
+bool HasAvx2();
 
 // `area` (clipped to the view) takes `colour`; FillAll, the whole view.
 void FillArea(PixelView dst, PixelRect area, uint32_t colour);

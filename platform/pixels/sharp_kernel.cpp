@@ -166,11 +166,6 @@ __attribute__((target("avx2"))) void ShiftRowAvx2(const float* in, float* out, i
                                                   const float* w) {
   ShiftRowBody(in, out, floats, w);
 }
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has && SimdAllowed();
-}
 #endif
 
 void ShiftRow(const float* in, float* out, int32_t floats, const float* w) {
