@@ -44,6 +44,19 @@ geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
 check "client size 956x739 (got $geometry)" test "$geometry" = 956x739
 eval "$(xdotool getwindowgeometry --shell "$window")"  # X, Y of the client area
 
+# The first visible window whose name matches PATTERN, waiting up to SECONDS for it. A
+# window that closes while xdotool looks through the others makes xdotool fail
+# (BadWindow), so it looks again rather than taking that for no window.
+visible_window() {  # SECONDS PATTERN
+  local until=$((SECONDS + $1)) found
+  while :; do
+    found=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    [ "$SECONDS" -lt "$until" ] || return 1
+    sleep 0.1
+  done
+}
+
 # Waits until the program has handled the events (its trace stops growing).
 settle() {
   local before=-1 now
@@ -119,7 +132,7 @@ open_in_dialog() {  # PATH
   xdotool windowfocus --sync "$window" 2>/dev/null
   xdotool key --clearmodifiers ctrl+o
   local dialog
-  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name 'Open a picture' | head -1)
+  dialog=$(visible_window 10 'Open a picture')
   sleep 0.5
   xdotool type --delay 10 "$1"
   xdotool key Return
@@ -134,7 +147,7 @@ compare_with_renderer "Ctrl+O" --angle "$dragged"
 # A file that is not a picture: the report shows, the program goes on with its picture.
 printf 'not a picture' >"$work/bad.png"
 open_in_dialog "$work/bad.png"
-box=$(timeout 10 xdotool search --sync --onlyvisible --name '^anyturn$' | head -1)
+box=$(visible_window 10 '^anyturn$')
 check "a bad picture is reported in a box" test -n "$box"
 xdotool key --window "$box" Return 2>/dev/null || xdotool key Return
 sleep 0.5; settle
@@ -165,7 +178,7 @@ save_in_dialog() {  # PATH
   xdotool windowfocus --sync "$window" 2>/dev/null
   xdotool key --clearmodifiers ctrl+s
   local dialog
-  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name 'Save the turned picture' | head -1)
+  dialog=$(visible_window 10 'Save the turned picture')
   sleep 0.5
   xdotool key ctrl+a
   xdotool type --delay 10 "$1"
