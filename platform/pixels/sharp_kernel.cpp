@@ -9,6 +9,9 @@
 #include <memory>
 #include <numbers>
 #include <vector>
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/pixels/kernels.h"
 #include "platform/pixels/sharp.h"
@@ -92,9 +95,10 @@ Px Load(uint32_t pixel) {
             static_cast<float>((pixel >> 16) & 0xFF), static_cast<float>(pixel >> 24)};
 }
 
-Px Min(Px a, Px b);
-Px Max(Px a, Px b);
+inline Px Min(Px a, Px b);
+inline Px Max(Px a, Px b);
 
+#if !defined(__x86_64__)
 uint32_t Store(Px p) {
   using Int4 = int32_t __attribute__((vector_size(16)));
   p = Min(Max(p, Px{0, 0, 0, 0}), Px{255, 255, 255, 255});
@@ -102,11 +106,12 @@ uint32_t Store(Px p) {
   const Int4 level = __builtin_convertvector(Min(p, Px{p[3], p[3], p[3], p[3]}) + 0.5f, Int4);
   return static_cast<uint32_t>(level[0] | level[1] << 8 | level[2] << 16 | level[3] << 24);
 }
+#endif
 
-Px Min(Px a, Px b) {
+__attribute__((always_inline)) inline Px Min(Px a, Px b) {
   return a < b ? a : b;
 }
-Px Max(Px a, Px b) {
+__attribute__((always_inline)) inline Px Max(Px a, Px b) {
   return a > b ? a : b;
 }
 
@@ -144,7 +149,7 @@ Shift ShiftOf(double offset) {
 
 // The loops the passes spend their time in, over plain floats (four to a pixel), so that
 // the compiler spreads them over the vector unit; built twice, for every x86-64 and for
-// AVX2, and chosen when run.
+// AVX2 with fused multiply-adds, and chosen when run.
 //
 // One shift along a row: out[j] = sum over k of w[k] in[j + 4 k], j < floats.
 __attribute__((always_inline)) inline void ShiftRowBody(const float* __restrict in,
@@ -162,15 +167,25 @@ void ShiftRowPlain(const float* in, float* out, int32_t floats, const float* w) 
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) void ShiftRowAvx2(const float* in, float* out, int32_t floats,
-                                                  const float* w) {
+__attribute__((target("avx2,fma"))) void ShiftRowAvx2(const float* in, float* out, int32_t floats,
+                                                      const float* w) {
   ShiftRowBody(in, out, floats, w);
 }
 #endif
 
+// Every processor with AVX2 has FMA but for a few; those take the plain loops.
+bool HasAvx2Fma() {
+#if defined(__x86_64__)
+  static const bool fma = __builtin_cpu_supports("fma");
+  return fma && HasAvx2();
+#else
+  return false;
+#endif
+}
+
 void ShiftRow(const float* in, float* out, int32_t floats, const float* w) {
 #if defined(__x86_64__)
-  if (HasAvx2()) return ShiftRowAvx2(in, out, floats, w);
+  if (HasAvx2Fma()) return ShiftRowAvx2(in, out, floats, w);
 #endif
   ShiftRowPlain(in, out, floats, w);
 }
@@ -190,9 +205,105 @@ __attribute__((target("avx2"))) void ToFloatsAvx2(const uint8_t* in, float* out,
 #endif
 void ToFloats(const uint8_t* in, float* out, int32_t n) {
 #if defined(__x86_64__)
-  if (HasAvx2()) return ToFloatsAvx2(in, out, n);
+  if (HasAvx2Fma()) return ToFloatsAvx2(in, out, n);
 #endif
   ToFloatsPlain(in, out, n);
+}
+
+// The pixels of s' in the source, as the third pass holds its results within them:
+// pixel (i, j) of s', inside s', is origin[i * di + j * dj].
+struct Nearest {
+  const uint32_t* origin;
+  ptrdiff_t di, dj;
+  int32_t width, height;  // of s'
+};
+
+Nearest NearestOf(const SharpTurn& turn, ConstPixelView src) {
+  const ptrdiff_t stride = src.stride;
+  const int32_t w = src.width - 1, h = src.height - 1;
+  switch (turn.quarters) {
+    case 0:
+      return {src.pixels, 1, stride, turn.width, turn.height};
+    case 1:  // (i, j) is (j, h - i)
+      return {src.pixels + h * stride, -stride, 1, turn.width, turn.height};
+    case 2:  // (w - i, h - j)
+      return {src.pixels + w + h * stride, -1, -stride, turn.width, turn.height};
+    default:  // (w - j, i)
+      return {src.pixels + w, stride, -1, turn.width, turn.height};
+  }
+}
+
+// out[k] = sums[k] held within the four pixels of s' around the point (u0 + k du, v0 + k
+// dv), k < n, each of them clamped into s' (its edge pixels repeated outside it); the
+// point given less half a pixel and plus kAbove. The invariant that keeps a step
+// halo-free. Holding the rounded level within the four is the same as rounding the held
+// one, since the four are whole levels; so is taking the least of a channel and alpha.
+constexpr double kAbove = 1 << 20;
+#if defined(__x86_64__)
+__attribute__((always_inline)) inline void HoldBody(const Px* __restrict sums, Nearest near,
+                                                    double u0, double v0, double du, double dv,
+                                                    uint32_t* __restrict out, int32_t n) {
+  const __m128i zero = _mm_setzero_si128();
+  for (int32_t k = 0; k < n; ++k) {
+    // Truncation of a value made positive is floor, without the library call that
+    // std::floor is on x86-64 without SSE4.1; a tile's points lie far inside the offset.
+    const auto i = static_cast<int32_t>(u0 + k * du) - (1 << 20);
+    const auto j = static_cast<int32_t>(v0 + k * dv) - (1 << 20);
+    const ptrdiff_t i0 = std::clamp(i, 0, near.width - 1) * near.di;
+    const ptrdiff_t i1 = std::clamp(i + 1, 0, near.width - 1) * near.di;
+    const uint32_t* r0 = near.origin + std::clamp(j, 0, near.height - 1) * near.dj;
+    const uint32_t* r1 = near.origin + std::clamp(j + 1, 0, near.height - 1) * near.dj;
+    const __m128i a = _mm_cvtsi32_si128(static_cast<int>(r0[i0]));
+    const __m128i b = _mm_cvtsi32_si128(static_cast<int>(r0[i1]));
+    const __m128i c = _mm_cvtsi32_si128(static_cast<int>(r1[i0]));
+    const __m128i d = _mm_cvtsi32_si128(static_cast<int>(r1[i1]));
+    const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+    const __m128i most = _mm_max_epu8(_mm_max_epu8(a, b), _mm_max_epu8(c, d));
+    // Rounded to whole levels, those below 0 or above 255 saturated to them.
+    const __m128i levels = _mm_cvttps_epi32(reinterpret_cast<__m128>(sums[k] + 0.5f));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(levels, zero), zero);
+    const __m128i held = _mm_min_epu8(_mm_max_epu8(bytes, least), most);
+    // Premultiplied: no channel above alpha.
+    __m128i alpha = _mm_srli_epi32(held, 24);
+    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
+    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
+    out[k] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_min_epu8(held, alpha)));
+  }
+}
+#else
+__attribute__((always_inline)) inline void HoldBody(const Px* __restrict sums, Nearest near,
+                                                    double u0, double v0, double du, double dv,
+                                                    uint32_t* __restrict out, int32_t n) {
+  for (int32_t k = 0; k < n; ++k) {
+    const auto i = static_cast<int32_t>(u0 + k * du) - (1 << 20);
+    const auto j = static_cast<int32_t>(v0 + k * dv) - (1 << 20);
+    const ptrdiff_t i0 = std::clamp(i, 0, near.width - 1) * near.di;
+    const ptrdiff_t i1 = std::clamp(i + 1, 0, near.width - 1) * near.di;
+    const uint32_t* r0 = near.origin + std::clamp(j, 0, near.height - 1) * near.dj;
+    const uint32_t* r1 = near.origin + std::clamp(j + 1, 0, near.height - 1) * near.dj;
+    const Px pa = Load(r0[i0]), pb = Load(r0[i1]), pc = Load(r1[i0]), pd = Load(r1[i1]);
+    const Px lo = Min(Min(pa, pb), Min(pc, pd)), hi = Max(Max(pa, pb), Max(pc, pd));
+    out[k] = Store(Min(Max(sums[k], lo), hi));
+  }
+}
+#endif
+void HoldPlain(const Px* sums, Nearest near, double u0, double v0, double du, double dv,
+               uint32_t* out, int32_t n) {
+  HoldBody(sums, near, u0, v0, du, dv, out, n);
+}
+#if defined(__x86_64__)
+__attribute__((target("avx2,fma"))) void HoldAvx2(const Px* sums, Nearest near, double u0,
+                                                  double v0, double du, double dv, uint32_t* out,
+                                                  int32_t n) {
+  HoldBody(sums, near, u0, v0, du, dv, out, n);
+}
+#endif
+void Hold(const Px* sums, Nearest near, double u0, double v0, double du, double dv, uint32_t* out,
+          int32_t n) {
+#if defined(__x86_64__)
+  if (HasAvx2Fma()) return HoldAvx2(sums, near, u0, v0, du, dv, out, n);
+#endif
+  HoldPlain(sums, near, u0, v0, du, dv, out, n);
 }
 
 const float* Floats(const Px* p) {
@@ -273,7 +384,8 @@ class Room {
 
 // What the passes work in, kept from one tile to the next.
 struct Scratch {
-  Room<Px> b, i1, i2, sums, column;
+  Room<Px> row, i1, i2, sums, column;
+  Room<int32_t> band_lo;
 };
 
 class Tile {
@@ -284,66 +396,83 @@ class Tile {
   bool Visible() const { return TouchesPicture(turn_, e_); }
 
   void Run(ConstPixelView src, PixelView out) {
-    Load(src);
-    FirstPass();
+    FirstPass(src);
     SecondPass();
-    ThirdPass(out);
+    ThirdPass(src, out);
   }
 
  private:
-  // s' over the first pass's rows and columns, each index clamped into s' (the edge pixels
-  // repeated), so that no pass below looks at an edge.
-  void Load(ConstPixelView src) {
-    const Range c = e_.columns0, r = e_.rows1;
-    b_ = scratch_.b.Of(static_cast<size_t>(c.size()) * r.size());
-    for (int32_t j = r.lo; j <= r.hi; ++j) {
-      Px* row = b_ + static_cast<size_t>(j - r.lo) * c.size() - c.lo;
-      const int32_t jj = std::clamp(j, 0, turn_.height - 1);
-      const int32_t inside_lo = std::max(c.lo, 0), inside_hi = std::min(c.hi, turn_.width - 1);
-      if (turn_.quarters == 0 && inside_lo <= inside_hi) {
-        // Rows of s' are the source's own: the inside converted in one run.
-        ToFloats(reinterpret_cast<const uint8_t*>(src.row(jj) + inside_lo), Floats(row + inside_lo),
-                 4 * (inside_hi - inside_lo + 1));
-        for (int32_t i = c.lo; i < inside_lo; ++i) row[i] = row[inside_lo];
-        for (int32_t i = inside_hi + 1; i <= c.hi; ++i) row[i] = row[inside_hi];
-        continue;
-      }
-      for (int32_t i = c.lo; i <= c.hi; ++i) {
-        int32_t x, y;
-        turn_.SourcePixel(std::clamp(i, 0, turn_.width - 1), jj, x, y);
-        row[i] = platform::Load(src.at(x, y));
-      }
+  // Columns [lo, hi] of row j of s', each index clamped into s' (the edge pixels repeated),
+  // so that no pass below looks at an edge; row[i] holds column i.
+  void LoadRow(ConstPixelView src, int32_t j, Range c, Px* row) const {
+    const int32_t jj = std::clamp(j, 0, turn_.height - 1);
+    const int32_t inside_lo = std::max(c.lo, 0), inside_hi = std::min(c.hi, turn_.width - 1);
+    if (turn_.quarters == 0 && inside_lo <= inside_hi) {
+      // Rows of s' are the source's own: the inside converted in one run.
+      ToFloats(reinterpret_cast<const uint8_t*>(src.row(jj) + inside_lo), Floats(row + inside_lo),
+               4 * (inside_hi - inside_lo + 1));
+      for (int32_t i = c.lo; i < inside_lo; ++i) row[i] = row[inside_lo];
+      for (int32_t i = inside_hi + 1; i <= c.hi; ++i) row[i] = row[inside_hi];
+      return;
+    }
+    for (int32_t i = c.lo; i <= c.hi; ++i) {
+      int32_t x, y;
+      turn_.SourcePixel(std::clamp(i, 0, turn_.width - 1), jj, x, y);
+      row[i] = platform::Load(src.at(x, y));
     }
   }
 
-  // Rows of s' moved along themselves: one shift per row, each row's result stored as a
-  // column (the first pass's result transposed), so that the second pass reads along
-  // its columns as along rows.
-  void FirstPass() {
+  // Rows of s' moved along themselves: one shift per row. The second pass reads each of
+  // its columns over the rows its own taps reach, `band` rows from band_lo_[c], so that
+  // is all the first pass works out of the column: for each row, the columns whose band
+  // holds it, which are consecutive since the bands move steadily from column to column.
+  // Each column is stored from its band's first row (the first pass's result transposed),
+  // so that the second pass reads along its columns as along rows.
+  void FirstPass(ConstPixelView src) {
     const Range c2 = e_.columns2, r = e_.rows1;
-    const int32_t in_w = e_.columns0.size(), rows = r.size();
+    const int32_t band = Band();
+    int32_t* band_lo = scratch_.band_lo.Of(c2.size());
+    for (int32_t c = c2.lo; c <= c2.hi; ++c)
+      band_lo[c - c2.lo] = y_.lo + ShiftOf(turn_.Pass2(c)).first;
+    Px* in = scratch_.row.Of(e_.columns0.size()) - e_.columns0.lo;
     Px* row = scratch_.sums.Of(std::max(c2.size(), x_.size()));
-    i1_ = scratch_.i1.Of(static_cast<size_t>(c2.size()) * rows);
+    i1_ = scratch_.i1.Of(static_cast<size_t>(c2.size()) * band);
+    int32_t* const bands_end = band_lo + c2.size();
+    const bool falling = band_lo[0] >= bands_end[-1];  // the bands move up from left to right
     for (int32_t j = r.lo; j <= r.hi; ++j) {
+      // The columns (from c2.lo) whose band holds row j, [first, last].
+      const auto at = [&](auto holds) {
+        return static_cast<int32_t>(std::partition_point(band_lo, bands_end, holds) - band_lo);
+      };
+      const int32_t first = falling ? at([j](int32_t lo) { return lo > j; })
+                                    : at([&](int32_t lo) { return lo <= j - band; });
+      const int32_t last = (falling ? at([&](int32_t lo) { return lo > j - band; })
+                                    : at([j](int32_t lo) { return lo <= j; })) -
+                           1;
+      if (first > last) continue;
       const Shift s = ShiftOf(turn_.Pass1(j));
-      const Px* in = &b_[static_cast<size_t>(j - r.lo) * in_w + (c2.lo + s.first - e_.columns0.lo)];
-      ShiftRow(Floats(in), Floats(row), 4 * c2.size(), s.w);
-      for (int32_t c = 0; c < c2.size(); ++c)
-        i1_[static_cast<size_t>(c) * rows + (j - r.lo)] = row[c];
+      const int32_t from = c2.lo + first + s.first;  // the first tap's column
+      LoadRow(src, j, {from, from + (last - first) + kSharpTaps - 1}, in);
+      ShiftRow(Floats(in + from), Floats(row), 4 * (last - first + 1), s.w);
+      for (int32_t c = first; c <= last; ++c)
+        i1_[static_cast<size_t>(c) * band + (j - band_lo[c])] = row[c - first];
     }
   }
+
+  // The rows of the first pass that the second reads in each column.
+  int32_t Band() const { return y_.size() + kSharpTaps - 1; }
 
   // Columns moved along themselves: one shift per column, along the transposed first
   // pass; transposed back into rows for the third.
   void SecondPass() {
-    const Range c2 = e_.columns2, r1 = e_.rows1;
-    const int32_t rows = r1.size(), height = y_.size();
+    const Range c2 = e_.columns2;
+    const int32_t band = Band(), height = y_.size();
     Px* column = scratch_.column.Of(height);
     i2_ = scratch_.i2.Of(static_cast<size_t>(c2.size()) * height);
     for (int32_t c = c2.lo; c <= c2.hi; ++c) {
       const Shift s = ShiftOf(turn_.Pass2(c));
-      const Px* in = &i1_[static_cast<size_t>(c - c2.lo) * rows + (y_.lo + s.first - r1.lo)];
-      ShiftRow(Floats(in), Floats(column), 4 * height, s.w);
+      ShiftRow(Floats(&i1_[static_cast<size_t>(c - c2.lo) * band]), Floats(column), 4 * height,
+               s.w);
       for (int32_t y = 0; y < height; ++y)
         i2_[static_cast<size_t>(y) * c2.size() + (c - c2.lo)] = column[y];
     }
@@ -351,33 +480,19 @@ class Tile {
 
   // Rows moved along themselves again, into the target, each pixel held within the four
   // pixels of s' around the point it shows: the invariant that keeps a step halo-free.
-  void ThirdPass(PixelView out) {
-    const Range c2 = e_.columns2, c0 = e_.columns0, r1 = e_.rows1;
-    const int32_t b_width = c0.size();
+  void ThirdPass(ConstPixelView src, PixelView out) {
+    const Range c2 = e_.columns2;
+    const Nearest near = NearestOf(turn_, src);
     Px* sums = scratch_.sums.Of(x_.size());
     for (int32_t y = y_.lo; y <= y_.hi; ++y) {
       const Shift s = ShiftOf(turn_.Pass3(y));
       const Px* in = &i2_[static_cast<size_t>(y - y_.lo) * c2.size() + (x_.lo + s.first - c2.lo)];
       ShiftRow(Floats(in), Floats(sums), 4 * x_.size(), s.w);
-      uint32_t* row = out.row(y);
       double u0, v0, u1, v1;
       turn_.Inverse(x_.lo + 0.5, y + 0.5, u0, v0);
       turn_.Inverse(x_.lo + 1.5, y + 0.5, u1, v1);
-      // Truncation of a value made positive is floor, without the library call that
-      // std::floor is on x86-64 without SSE4.1; a tile's points lie far inside the offset.
-      constexpr double kAbove = 1 << 20;
-      const double du = u1 - u0, dv = v1 - v0;
-      u0 += kAbove - 0.5;
-      v0 += kAbove - 0.5;
-      for (int32_t x = x_.lo; x <= x_.hi; ++x) {
-        const int32_t k = x - x_.lo;
-        const auto i = std::clamp(static_cast<int32_t>(u0 + k * du) - (1 << 20), c0.lo, c0.hi - 1);
-        const auto j = std::clamp(static_cast<int32_t>(v0 + k * dv) - (1 << 20), r1.lo, r1.hi - 1);
-        const Px* near = &b_[static_cast<size_t>(j - r1.lo) * b_width + (i - c0.lo)];
-        const Px lo = Min(Min(near[0], near[1]), Min(near[b_width], near[b_width + 1]));
-        const Px hi = Max(Max(near[0], near[1]), Max(near[b_width], near[b_width + 1]));
-        row[x] = Store(Min(Max(sums[k], lo), hi));
-      }
+      Hold(sums, near, u0 + kAbove - 0.5, v0 + kAbove - 0.5, u1 - u0, v1 - v0, out.row(y) + x_.lo,
+           x_.size());
     }
   }
 
@@ -385,23 +500,24 @@ class Tile {
   Range x_, y_;
   Extents e_;
   Scratch& scratch_;
-  Px* b_ = nullptr;
   Px* i1_ = nullptr;
   Px* i2_ = nullptr;
 };
 
 // Tiles as tall as the area or kTileRows, and as wide as keeps the passes' extra rows and
-// columns smallest for that height (a strip a few rows tall wants narrow tiles, since the
-// first pass needs beta times the tile's width in rows above and below it).
+// columns smallest for that height: the first pass works out the tile's height and the
+// taps' reach of each column, plus the columns the turn slants across; its rows are
+// loaded with the taps' reach on either side.
 int32_t TileWidth(const SharpTurn& turn, int32_t rows, int32_t width) {
   int32_t best = 16;
   double best_cost = 1e300;
+  const double band = rows + kSharpTaps - 1;
   for (int32_t w = 16; w <= 512; w *= 2) {
     const Extents e = ExtentsOf(turn, {0, w - 1}, {0, rows - 1});
-    const double cost =
-        (3.0 * e.columns0.size() * e.rows1.size() / 2 + e.columns2.size() * e.rows1.size() +
-         e.columns2.size() * rows + static_cast<double>(w) * rows) /
-        (static_cast<double>(w) * rows);
+    const double first = e.columns2.size() * band;
+    const double cost = (3.0 * (first + kSharpTaps * e.rows1.size()) / 2 + first +
+                         e.columns2.size() * rows + static_cast<double>(w) * rows) /
+                        (static_cast<double>(w) * rows);
     if (cost < best_cost) best = w, best_cost = cost;
     if (w >= width) break;
   }
