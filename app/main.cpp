@@ -25,6 +25,7 @@
 #include "platform/base/trace.h"
 #include "platform/imageio/picture.h"
 #include "platform/pixels/image.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/error_report.h"
 
 namespace {
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(app::Version());
   // Turns are resampled sharply; the window shows them bilinearly only while they change.
   platform::SetDefaultResampling(platform::Resampling::kSharp);
+  platform::PrepareText();  // while the picture is decoded
   // ANYTURN_TRACE=FILE (or - for standard output) records every drawing call.
   std::unique_ptr<platform::FileTracer> tracer;
   if (const char* trace = std::getenv("ANYTURN_TRACE"); trace != nullptr && *trace != 0) {

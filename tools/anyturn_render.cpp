@@ -50,6 +50,7 @@
 #include "platform/imageio/safe_write.h"
 #include "platform/imageio/save.h"
 #include "platform/pixels/image.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/error_report.h"
 #include "platform/ui/surface_view.h"
 
@@ -390,6 +391,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(kProgram);
   QApplication::setApplicationVersion(app::Version());
   platform::SetDefaultResampling(options.resampling);
+  platform::PrepareText();  // while the picture is decoded
   if (options.out_dir) return RunBatch(options);
   platform::SetFatalAction([](const std::string&) {
     std::fflush(stdout);

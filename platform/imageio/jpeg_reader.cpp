@@ -7,11 +7,14 @@
 #include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "platform/base/error.h"
 #include "platform/imageio/exif.h"
 #include "platform/imageio/limits.h"
+#include "platform/pixels/parallel.h"
 
 namespace platform {
 
@@ -121,6 +124,94 @@ int CountScans(const std::vector<uint8_t>& bytes, int limit) {
   return scans;
 }
 
+// A picture coded in one scan (baseline, as cameras and phones write) and this large is
+// decoded on two threads, each with a decoder of its own: one from the top, the other
+// from a row further down, which it reaches by reading the coded data before it without
+// working out its pixels (less than half the cost of decoding it).
+constexpr int64_t kTwoDecodersPixels = int64_t{1} << 21;
+
+// What passing over a row costs the lower decoder, against decoding it: a little more
+// than measured on camera photos, so that the upper one rather finishes first.
+constexpr double kPassingCost = 0.4;
+
+// Between the two decoders: the upper one takes rows in turn and stops at `limit`, which
+// the lower one sets once, at a row the upper one has not taken yet.
+struct Split {
+  std::mutex mutex;
+  JDIMENSION taken = 0;  // rows the upper decoder has done or is doing
+  JDIMENSION limit;      // where it stops
+};
+
+// The rows of a started decoder from its current one to the split's limit (or to the
+// end) into `samples`, 16 at a time. False with `errors.message` set on a failure.
+bool ReadRows(jpeg_decompress_struct& info, Errors& errors, uint8_t* samples, size_t stride,
+              Split* split) {
+  if (setjmp(errors.jump) != 0) return false;
+  for (;;) {
+    const JDIMENSION first = info.output_scanline;
+    JDIMENSION count = 0;
+    if (split == nullptr) {
+      count = std::min<JDIMENSION>(16, info.output_height - first);
+    } else {
+      std::lock_guard lock(split->mutex);
+      count = first < split->limit ? std::min<JDIMENSION>(16, split->limit - first) : 0;
+      split->taken = std::max(split->taken, first + count);
+    }
+    if (count == 0) return true;
+    JSAMPROW rows[16];
+    for (JDIMENSION i = 0; i < count; ++i) rows[i] = samples + (first + i) * stride;
+    jpeg_read_scanlines(&info, rows, count);
+  }
+}
+
+void Prepare(jpeg_decompress_struct& info, Errors& errors) {
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = OnError;
+  errors.manager.emit_message = OnMessage;
+}
+
+// The lower decoder: its own decoder over the same bytes, in the same colours, from the
+// row where the two are expected to finish together, given how far the upper one is.
+// True when done, or when too little is left to be worth it (the upper one then goes on
+// to the end); false with `errors.message` set on a failure.
+bool ReadLowerRows(const std::vector<uint8_t>& bytes, J_COLOR_SPACE colours, uint8_t* samples,
+                   size_t stride, Split& split, Errors& errors) {
+  jpeg_decompress_struct info{};
+  Prepare(info, errors);
+  jpeg_create_decompress(&info);
+  if (setjmp(errors.jump) != 0) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = colours;
+  jpeg_start_decompress(&info);
+  const JDIMENSION height = info.output_height;
+  const auto group = static_cast<JDIMENSION>(info.max_v_samp_factor * DCTSIZE);
+  JDIMENSION from = height;
+  {
+    std::lock_guard lock(split.mutex);
+    const double balanced = (height + split.taken) / (2.0 - kPassingCost);
+    const auto at = static_cast<JDIMENSION>(balanced) / group * group + group;
+    if (at > split.taken && at + 4 * group < height) from = split.limit = at;
+  }
+  if (from < height) {
+    jpeg_skip_scanlines(&info, from);
+    if (!ReadRows(info, errors, samples, stride, nullptr)) {
+      jpeg_destroy_decompress(&info);
+      return false;
+    }
+    if (setjmp(errors.jump) != 0) {
+      jpeg_destroy_decompress(&info);
+      return false;
+    }
+    jpeg_finish_decompress(&info);  // the data's end checked, as one decoder would
+  }
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
 // Everything libjpeg can jump out of. Returns false with `errors.message` set.
 bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint8_t>& bytes,
             Decoded& out, const std::string& path) {
@@ -152,17 +243,39 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
   jpeg_start_decompress(&info);
   out.width = static_cast<int32_t>(info.output_width);
   out.height = static_cast<int32_t>(info.output_height);
-  const size_t stride = static_cast<size_t>(out.width) * out.BytesPerPixel();
-  uint8_t* const samples = out.Allocate(path);
-  while (info.output_scanline < info.output_height) {
-    JSAMPROW rows[16];
-    const JDIMENSION first = info.output_scanline;
-    const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);
-    for (JDIMENSION i = 0; i < count; ++i) rows[i] = samples + (first + i) * stride;
-    jpeg_read_scanlines(&info, rows, count);
-  }
   out.orientation = OrientationOf(info);
   out.icc = ProfileOf(info);
+  const size_t stride = static_cast<size_t>(out.width) * out.BytesPerPixel();
+  uint8_t* const samples = out.Allocate(path);
+  const int64_t pixels = int64_t{out.width} * out.height;
+  if (jpeg_has_multiple_scans(&info) || pixels < kTwoDecodersPixels) {
+    if (!ReadRows(info, errors, samples, stride, nullptr)) return false;
+    if (setjmp(errors.jump) != 0) return false;
+    jpeg_finish_decompress(&info);
+    return true;
+  }
+  // Two bands of work for whichever threads are free: with one, the upper decoder does
+  // every row and the lower one finds nothing left worth taking.
+  Split split;
+  split.limit = info.output_height;
+  Errors lower{};
+  bool upper_done = true, lower_done = true;
+  const J_COLOR_SPACE colours = info.out_color_space;
+  ForRowBands(2, pixels, [&](int32_t band, int32_t) {
+    if (band == 0) {
+      upper_done = ReadRows(info, errors, samples, stride, &split);
+    } else {
+      lower_done = ReadLowerRows(bytes, colours, samples, stride, split, lower);
+    }
+  });
+  if (!lower_done) {
+    std::memcpy(errors.message, lower.message, sizeof errors.message);
+    errors.damaged = lower.damaged;
+    return false;
+  }
+  if (!upper_done) return false;
+  if (info.output_scanline < info.output_height) return true;  // the lower one checked the end
+  if (setjmp(errors.jump) != 0) return false;
   jpeg_finish_decompress(&info);
   return true;
 }
@@ -176,9 +289,7 @@ bool IsJpeg(const std::vector<uint8_t>& bytes) {
 Decoded ReadJpeg(const std::vector<uint8_t>& bytes, const std::string& path) {
   jpeg_decompress_struct info{};
   Errors errors{};
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = OnError;
-  errors.manager.emit_message = OnMessage;
+  Prepare(info, errors);
   jpeg_create_decompress(&info);
   Progress progress{{OnProgress, 0, 0, 0, 0}, &errors};
   info.progress = &progress.manager;

@@ -1,6 +1,7 @@
 #include "platform/ui/app_services.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 
 namespace platform {
@@ -11,6 +12,12 @@ std::string AppPath() {
 
 void DoEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void PrepareText() {
+  // A caption's width, as the first label shown asks for it.
+  (void)QFontMetrics(QGuiApplication::font())
+      .horizontalAdvance(QStringLiteral("Label1 0123456789"));
 }
 
 bool Headless() {

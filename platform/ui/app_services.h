@@ -16,6 +16,10 @@ inline constexpr char kPathSeparator = '/';
 // Processes the window's pending events once, repaints included.
 void DoEvents();
 
+// Loads the toolkit's fonts and what lays out text, which the first paint would otherwise
+// do: called while a picture is decoded on another thread, it costs the window nothing.
+void PrepareText();
+
 // True where nobody can answer a message box (the offscreen and minimal platforms).
 bool Headless();
 

@@ -271,6 +271,58 @@ TEST(Formats, ANameThatIsNotUtf8IsReadAndReportedReadably) {
 }
 
 // A JPEG whose data ends early is refused, not shown half grey.
+// A large JPEG coded in one scan is decoded by two decoders at once, the lower one from a
+// row it reaches by passing over the rows above: each sampling of colour, a height that
+// is not whole blocks, grey, and a real photo, each exactly as another decoder reads it;
+// and damage above or below where the two meet is refused as on one thread.
+TEST(Formats, ALargeJpegDecodedOnTwoThreadsIsReadAsAnotherDecoderReadsIt) {
+  const std::string png = Save(Scene(1601, 1333), "large.png", "PNG");
+  const std::string photo_source = "/usr/share/backgrounds/Bridge_by_Sander_Klootwijk.jpg";
+  const struct {
+    const char* what;
+    std::string source;
+    QStringList arguments;
+  } cases[] = {
+      {"4:2:0", png, {"-sampling-factor", "2x2", "-quality", "90"}},
+      {"4:2:2", png, {"-sampling-factor", "2x1", "-quality", "85"}},
+      {"4:4:4", png, {"-sampling-factor", "1x1", "-quality", "95"}},
+      {"grey", png, {"-colorspace", "Gray", "-quality", "90"}},
+      {"photo",
+       photo_source,
+       {"-resize", "2000x1500!", "-sampling-factor", "2x2", "-quality", "92"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(std::filesystem::exists(c.source)) << "apt-get install lomiri-wallpapers-16.04";
+    const std::string path = testing_support::TempDir() + "/large.jpg";
+    ASSERT_TRUE(
+        RunTool("convert", QStringList{QString::fromStdString(c.source)} + c.arguments +
+                               QStringList{"-interlace", "none", QString::fromStdString(path)}));
+    EXPECT_EQ(Difference(platform::LoadPicture(path), Reference(path)), 0);
+  }
+  const std::string path = testing_support::TempDir() + "/large.jpg";
+  ASSERT_TRUE(RunTool(
+      "convert", {QString::fromStdString(png), "-quality", "90", QString::fromStdString(path)}));
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  const size_t scan = bytes.rfind("\xFF\xDA");
+  for (const double at : {0.1, 0.95}) {
+    SCOPED_TRACE(at);
+    std::string damaged = bytes;
+    const auto from = static_cast<size_t>(scan + at * (bytes.size() - scan));
+    for (size_t i = from; i < from + 400 && i + 2 < bytes.size(); i += 7) damaged[i] = '\xFF';
+    const std::string bad = testing_support::TempDir() + "/damaged.jpg";
+    std::ofstream(bad, std::ios::binary) << damaged;
+    try {
+      platform::LoadPicture(bad);
+      ADD_FAILURE() << "taken for a picture";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.number(), ErrorNumber::kInvalidPicture) << e.what();
+      EXPECT_NE(std::string(e.what()).find("damaged or ends early"), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST(Formats, AJpegCutShortIsRefused) {
   const std::string path = Save(Scene(256, 256), "whole.jpg", "JPEG", 90);
   std::ifstream in(path, std::ios::binary);
