@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,7 +40,7 @@ constexpr unsigned kMaxRestartInterval = 65535;
 // Rows taken from the evaluator at a time: few, so that the strip is never held whole,
 // and not too few, since a sharp turn works each area out with rows around it that it
 // would work out again for the next.
-constexpr int32_t kRowsAtATime = 48;
+constexpr int32_t kRowsAtATime = 32;
 
 // libjpeg reports errors through a callback that must not return: it jumps back to the
 // strip's encoder, which then raises. Between the jump's setting and the jump only C
@@ -189,11 +192,12 @@ std::vector<uint8_t> Header(const std::vector<uint8_t>& first, const Scan& scan,
   return header;
 }
 
-// The strips, each worked out and encoded on one of the evaluator's threads.
-std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Layout& layout,
-                                         const std::string& target) {
+// The strips, each worked out and encoded on one of the evaluator's threads and handed to
+// `done` with its index, in whatever order they finish.
+using StripDone = std::function<void(size_t index, std::vector<uint8_t> strip)>;
+void Strips(const OutputPicture& picture, const Layout& layout, const std::string& target,
+            const StripDone& done) {
   const int count = (picture.height() + layout.strip_rows - 1) / layout.strip_rows;
-  std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(count));
   if (count == 1) {
     // One strip: its rows worked out over the cores as libjpeg takes them.
     std::vector<uint32_t> room;
@@ -205,33 +209,72 @@ std::vector<std::vector<uint8_t>> Strips(const OutputPicture& picture, const Lay
       RealizeArea(picture.image, part, {room.data(), width, width, n});
       return ConstPixelView{room.data(), width, width, n};
     };
-    strips[0] = Strip(picture.width(), picture.height(), rows, layout, true, target);
-    return strips;
+    done(0, Strip(picture.width(), picture.height(), rows, layout, true, target));
+    return;
   }
   RealizeStripsByRows(picture.image, picture.area, layout.strip_rows,
                       [&](int32_t top, int32_t height, const StripRows& rows) {
-                        strips[static_cast<size_t>(top / layout.strip_rows)] =
-                            Strip(picture.width(), height, rows, layout, top == 0, target);
+                        done(static_cast<size_t>(top / layout.strip_rows),
+                             Strip(picture.width(), height, rows, layout, top == 0, target));
                       });
-  return strips;
 }
+
+// Writes the strips into one file as they come, each once those above it are written, so
+// that only the strips that finish early are held, not the whole coded picture.
+class InOrder {
+ public:
+  InOrder(const OutputPicture& picture, const Layout& layout, OutputFile& file)
+      : height_(picture.height()),
+        count_(static_cast<size_t>((picture.height() + layout.strip_rows - 1) / layout.strip_rows)),
+        restart_(layout.restart),
+        file_(file) {}
+
+  void Take(size_t index, std::vector<uint8_t> strip) {
+    std::lock_guard lock(mutex_);
+    waiting_[index] = std::move(strip);
+    for (auto next = waiting_.find(written_); next != waiting_.end();
+         next = waiting_.find(written_)) {
+      try {
+        Write(next->second);
+      } catch (...) {
+        written_ = count_;  // the file is given up: nothing more goes into it
+        throw;
+      }
+      waiting_.erase(next);
+      ++written_;
+    }
+  }
+
+ private:
+  void Write(const std::vector<uint8_t>& strip) {
+    if (count_ == 1) return WriteAll(file_, strip.data(), strip.size());
+    const Scan scan = FindScan(strip);
+    if (written_ == 0) {
+      const std::vector<uint8_t> header = Header(strip, scan, height_, restart_);
+      WriteAll(file_, header.data(), header.size());
+    }
+    WriteAll(file_, strip.data() + scan.data, scan.end - scan.data);
+    const uint8_t marker[] = {
+        0xFF, static_cast<uint8_t>(written_ + 1 < count_ ? 0xD0 + written_ % 8 : 0xD9)};
+    WriteAll(file_, marker, 2);
+  }
+
+  const int32_t height_;
+  const size_t count_;
+  const unsigned restart_;
+  OutputFile& file_;
+  std::mutex mutex_;
+  std::map<size_t, std::vector<uint8_t>> waiting_;
+  size_t written_ = 0;
+};
 
 }  // namespace
 
 void WriteJpeg(const OutputPicture& picture, Quality quality, OutputFile& file) {
   const Layout layout = LayoutFor(picture, quality);
-  const std::vector<std::vector<uint8_t>> strips = Strips(picture, layout, file.target);
-  if (strips.size() == 1) return WriteAll(file, strips[0].data(), strips[0].size());
-  const Scan first = FindScan(strips[0]);
-  const std::vector<uint8_t> header = Header(strips[0], first, picture.height(), layout.restart);
-  WriteAll(file, header.data(), header.size());
-  for (size_t i = 0; i < strips.size(); ++i) {
-    const Scan scan = i == 0 ? first : FindScan(strips[i]);
-    WriteAll(file, strips[i].data() + scan.data, scan.end - scan.data);
-    const uint8_t marker[] = {0xFF,
-                              static_cast<uint8_t>(i + 1 < strips.size() ? 0xD0 + i % 8 : 0xD9)};
-    WriteAll(file, marker, 2);
-  }
+  InOrder writer(picture, layout, file);
+  Strips(picture, layout, file.target,
+         [&](size_t index, std::vector<uint8_t> strip) { writer.Take(index, std::move(strip)); });
 }
 
 }  // namespace platform

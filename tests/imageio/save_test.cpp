@@ -155,6 +155,7 @@ TEST(Save, AFailedWriteKeepsTheFileThatWasThere) {
     if (!platform::CanWrite(*platform::OutputFormatForExtension(extension))) continue;
     // A full disk at the very start, and after the first bytes.
     for (const long long room : {0LL, 100LL}) {
+      SCOPED_TRACE(room);
       const std::string folder = testing_support::TempDir();
       const std::string path = folder + "/kept." + extension;
       std::ofstream(path) << "the old file";
@@ -172,6 +173,34 @@ TEST(Save, AFailedWriteKeepsTheFileThatWasThere) {
       EXPECT_TRUE(Others(folder, "kept." + std::string(extension)).empty()) << extension;
     }
   }
+}
+
+// A JPEG tall enough to be encoded in strips is written strip by strip, from whichever
+// thread finishes the next one: a disk that fills at the start, within the first strip or
+// further on is still reported, and the file that was there kept.
+TEST(Save, AFailedWriteOfAJpegInStripsKeepsTheFileThatWasThere) {
+  const Bitmap photo = testing_support::Photo(640, 1100);
+  for (const long long room : {0LL, 100LL, 30000LL}) {
+    SCOPED_TRACE(room);
+    const std::string folder = testing_support::TempDir();
+    const std::string path = folder + "/kept.jpg";
+    std::ofstream(path) << "the old file";
+    platform::FailWritesAfterForTesting(room);
+    try {
+      platform::SavePicture(Whole(photo), path, {});
+      ADD_FAILURE() << "a full disk was reported as success";
+    } catch (const platform::Error& error) {
+      EXPECT_EQ(error.number(), ErrorNumber::kFileAccess);
+      EXPECT_EQ(error.path(), path);
+    }
+    platform::FailWritesAfterForTesting(-1);
+    EXPECT_EQ(Contents(path), "the old file");
+    EXPECT_TRUE(Others(folder, "kept.jpg").empty());
+  }
+  // With room, the strips make one file that reads back as the picture.
+  const std::string path = testing_support::TempDir() + "/whole.jpg";
+  platform::SavePicture(Whole(photo), path, {});
+  EXPECT_EQ(platform::LoadPicture(path).HeightPixels(), 1100);
 }
 
 TEST(Save, AFolderThatCannotBeWrittenIsReportedAndLeftAlone) {
