@@ -110,10 +110,14 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->UseRealTime()->Unit(benchmark::kMillisecond);
 }
 
-// The draw kernel alone, on one core, with its source in the core's own cache: what the
-// bilinear loop costs when memory does not hold it up. A clear is pending before each
-// draw, as in the event.
-void BM_DrawInCache(benchmark::State& state) {
+// A W x H photo (the benchmark's first two arguments) and the turn by its third, in
+// degrees, that puts it whole into a tw x th target.
+struct TurnedPhoto {
+  platform::Bitmap source;
+  platform::Affine map;
+  int32_t tw, th;
+};
+TurnedPhoto TurnedPhotoOf(const benchmark::State& state) {
   const auto w = static_cast<int32_t>(state.range(0)), h = static_cast<int32_t>(state.range(1));
   const double r = static_cast<double>(state.range(2)) * M_PI / 180;
   const QImage photo = Photo(w, h);
@@ -123,35 +127,32 @@ void BM_DrawInCache(benchmark::State& state) {
     std::memcpy(pixels.row(y), photo.constScanLine(y), static_cast<size_t>(w) * 4);
   }
   const double c = std::cos(r), s = std::sin(r);
-  const auto tw = static_cast<int32_t>(std::ceil(w * c + h * s)),
-             th = static_cast<int32_t>(std::ceil(w * s + h * c));
-  const platform::Affine map{c, s, -s, c, h * s, 0};
+  return {std::move(source),
+          {c, s, -s, c, h * s, 0},
+          static_cast<int32_t>(std::ceil(w * c + h * s)),
+          static_cast<int32_t>(std::ceil(w * s + h * c))};
+}
+
+// The draw kernel alone, on one core, with its source in the core's own cache: what the
+// bilinear loop costs when memory does not hold it up. A clear is pending before each
+// draw, as in the event.
+void BM_DrawInCache(benchmark::State& state) {
+  const auto [source, map, tw, th] = TurnedPhotoOf(state);
   platform::Bitmap target(tw, th, 0xFF000000);
   for (auto _ : state) {
     target.Fill(0xFF000000);
     platform::DrawTransformedPixels(target, source, map);
     benchmark::DoNotOptimize(target.Read().pixels);
   }
-  state.SetItemsProcessed(state.iterations() * w * h);
+  state.SetItemsProcessed(state.iterations() * source.width() * source.height());
 }
 BENCHMARK(BM_DrawInCache)->Args({320, 240, 30})->Unit(benchmark::kMicrosecond);
 
 // The sharp turn's kernel alone, on one core: the whole target of a photo turned by the
 // angle, worked out in areas of whole rows as the evaluator asks for them (a save asks
-// for 48 at a time).
+// for 32 at a time).
 void BM_SharpOneCore(benchmark::State& state) {
-  const auto w = static_cast<int32_t>(state.range(0)), h = static_cast<int32_t>(state.range(1));
-  const double r = static_cast<double>(state.range(2)) * M_PI / 180;
-  const QImage photo = Photo(w, h);
-  platform::Bitmap source(w, h, 0);
-  const platform::PixelView pixels = source.WriteAll().pixels;
-  for (int32_t y = 0; y < h; ++y) {
-    std::memcpy(pixels.row(y), photo.constScanLine(y), static_cast<size_t>(w) * 4);
-  }
-  const double c = std::cos(r), s = std::sin(r);
-  const auto tw = static_cast<int32_t>(std::ceil(w * c + h * s)),
-             th = static_cast<int32_t>(std::ceil(w * s + h * c));
-  const platform::Affine map{c, s, -s, c, h * s, 0};
+  const auto [source, map, tw, th] = TurnedPhotoOf(state);
   platform::Bitmap target(tw, th, 0);
   const platform::PixelView out = target.WriteAll().pixels;
   const platform::ConstPixelView in = source.Read();

@@ -240,10 +240,37 @@ Nearest NearestOf(const SharpTurn& turn, ConstPixelView src) {
 // one, since the four are whole levels; so is taking the least of a channel and alpha.
 constexpr double kAbove = 1 << 20;
 #if defined(__x86_64__)
+// The sum held within the four pixels a, b, c and d, rounded, as a pixel.
+__attribute__((always_inline)) inline uint32_t Held(Px sum, uint32_t a, uint32_t b, uint32_t c,
+                                                    uint32_t d) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i pa = _mm_cvtsi32_si128(static_cast<int>(a));
+  const __m128i pb = _mm_cvtsi32_si128(static_cast<int>(b));
+  const __m128i pc = _mm_cvtsi32_si128(static_cast<int>(c));
+  const __m128i pd = _mm_cvtsi32_si128(static_cast<int>(d));
+  const __m128i least = _mm_min_epu8(_mm_min_epu8(pa, pb), _mm_min_epu8(pc, pd));
+  const __m128i most = _mm_max_epu8(_mm_max_epu8(pa, pb), _mm_max_epu8(pc, pd));
+  // Rounded to whole levels, those below 0 or above 255 saturated to them.
+  const __m128i levels = _mm_cvttps_epi32(reinterpret_cast<__m128>(sum + 0.5f));
+  const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(levels, zero), zero);
+  const __m128i held = _mm_min_epu8(_mm_max_epu8(bytes, least), most);
+  // Premultiplied: no channel above alpha.
+  __m128i alpha = _mm_srli_epi32(held, 24);
+  alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
+  alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_min_epu8(held, alpha)));
+}
+#else
+uint32_t Held(Px sum, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+  const Px pa = Load(a), pb = Load(b), pc = Load(c), pd = Load(d);
+  const Px lo = Min(Min(pa, pb), Min(pc, pd)), hi = Max(Max(pa, pb), Max(pc, pd));
+  return Store(Min(Max(sum, lo), hi));
+}
+#endif
+
 __attribute__((always_inline)) inline void HoldBody(const Px* __restrict sums, Nearest near,
                                                     double u0, double v0, double du, double dv,
                                                     uint32_t* __restrict out, int32_t n) {
-  const __m128i zero = _mm_setzero_si128();
   for (int32_t k = 0; k < n; ++k) {
     // Truncation of a value made positive is floor, without the library call that
     // std::floor is on x86-64 without SSE4.1; a tile's points lie far inside the offset.
@@ -253,40 +280,9 @@ __attribute__((always_inline)) inline void HoldBody(const Px* __restrict sums, N
     const ptrdiff_t i1 = std::clamp(i + 1, 0, near.width - 1) * near.di;
     const uint32_t* r0 = near.origin + std::clamp(j, 0, near.height - 1) * near.dj;
     const uint32_t* r1 = near.origin + std::clamp(j + 1, 0, near.height - 1) * near.dj;
-    const __m128i a = _mm_cvtsi32_si128(static_cast<int>(r0[i0]));
-    const __m128i b = _mm_cvtsi32_si128(static_cast<int>(r0[i1]));
-    const __m128i c = _mm_cvtsi32_si128(static_cast<int>(r1[i0]));
-    const __m128i d = _mm_cvtsi32_si128(static_cast<int>(r1[i1]));
-    const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
-    const __m128i most = _mm_max_epu8(_mm_max_epu8(a, b), _mm_max_epu8(c, d));
-    // Rounded to whole levels, those below 0 or above 255 saturated to them.
-    const __m128i levels = _mm_cvttps_epi32(reinterpret_cast<__m128>(sums[k] + 0.5f));
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(levels, zero), zero);
-    const __m128i held = _mm_min_epu8(_mm_max_epu8(bytes, least), most);
-    // Premultiplied: no channel above alpha.
-    __m128i alpha = _mm_srli_epi32(held, 24);
-    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
-    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
-    out[k] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_min_epu8(held, alpha)));
+    out[k] = Held(sums[k], r0[i0], r0[i1], r1[i0], r1[i1]);
   }
 }
-#else
-__attribute__((always_inline)) inline void HoldBody(const Px* __restrict sums, Nearest near,
-                                                    double u0, double v0, double du, double dv,
-                                                    uint32_t* __restrict out, int32_t n) {
-  for (int32_t k = 0; k < n; ++k) {
-    const auto i = static_cast<int32_t>(u0 + k * du) - (1 << 20);
-    const auto j = static_cast<int32_t>(v0 + k * dv) - (1 << 20);
-    const ptrdiff_t i0 = std::clamp(i, 0, near.width - 1) * near.di;
-    const ptrdiff_t i1 = std::clamp(i + 1, 0, near.width - 1) * near.di;
-    const uint32_t* r0 = near.origin + std::clamp(j, 0, near.height - 1) * near.dj;
-    const uint32_t* r1 = near.origin + std::clamp(j + 1, 0, near.height - 1) * near.dj;
-    const Px pa = Load(r0[i0]), pb = Load(r0[i1]), pc = Load(r1[i0]), pd = Load(r1[i1]);
-    const Px lo = Min(Min(pa, pb), Min(pc, pd)), hi = Max(Max(pa, pb), Max(pc, pd));
-    out[k] = Store(Min(Max(sums[k], lo), hi));
-  }
-}
-#endif
 void HoldPlain(const Px* sums, Nearest near, double u0, double v0, double du, double dv,
                uint32_t* out, int32_t n) {
   HoldBody(sums, near, u0, v0, du, dv, out, n);
