@@ -95,10 +95,15 @@ Px Load(uint32_t pixel) {
             static_cast<float>((pixel >> 16) & 0xFF), static_cast<float>(pixel >> 24)};
 }
 
-inline Px Min(Px a, Px b);
-inline Px Max(Px a, Px b);
-
 #if !defined(__x86_64__)
+// Off x86-64 the hold works in floats, a channel at a time.
+Px Min(Px a, Px b) {
+  return a < b ? a : b;
+}
+Px Max(Px a, Px b) {
+  return a > b ? a : b;
+}
+
 uint32_t Store(Px p) {
   using Int4 = int32_t __attribute__((vector_size(16)));
   p = Min(Max(p, Px{0, 0, 0, 0}), Px{255, 255, 255, 255});
@@ -107,13 +112,6 @@ uint32_t Store(Px p) {
   return static_cast<uint32_t>(level[0] | level[1] << 8 | level[2] << 16 | level[3] << 24);
 }
 #endif
-
-__attribute__((always_inline)) inline Px Min(Px a, Px b) {
-  return a < b ? a : b;
-}
-__attribute__((always_inline)) inline Px Max(Px a, Px b) {
-  return a > b ? a : b;
-}
 
 // One shift's weights and where its first tap is, relative to the output index.
 struct Shift {
