@@ -61,10 +61,10 @@ Decoded ReadHeif(const std::vector<uint8_t>& bytes, const std::string& path) {
   CheckPictureSize(heif_image_handle_get_width(handle.get()),
                    heif_image_handle_get_height(handle.get()), path);
   heif_image* raw_image = nullptr;
-  Check(heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB,
-                          heif_chroma_interleaved_RGBA, nullptr),
-        path);
-  const std::unique_ptr<heif_image, ImageRelease> image(raw_image);
+  const heif_error decoded = heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB,
+                                               heif_chroma_interleaved_RGBA, nullptr);
+  const std::unique_ptr<heif_image, ImageRelease> image(raw_image);  // owned even on failure
+  Check(decoded, path);
   Decoded out;
   out.width = heif_image_get_width(image.get(), heif_channel_interleaved);
   out.height = heif_image_get_height(image.get(), heif_channel_interleaved);
