@@ -250,31 +250,29 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
   const int64_t pixels = int64_t{out.width} * out.height;
   if (jpeg_has_multiple_scans(&info) || pixels < kTwoDecodersPixels) {
     if (!ReadRows(info, errors, samples, stride, nullptr)) return false;
-    if (setjmp(errors.jump) != 0) return false;
-    jpeg_finish_decompress(&info);
-    return true;
-  }
-  // Two bands of work for whichever threads are free: with one, the upper decoder does
-  // every row and the lower one finds nothing left worth taking.
-  Split split;
-  split.limit = info.output_height;
-  Errors lower{};
-  bool upper_done = true, lower_done = true;
-  const J_COLOR_SPACE colours = info.out_color_space;
-  ForRowBands(2, pixels, [&](int32_t band, int32_t) {
-    if (band == 0) {
-      upper_done = ReadRows(info, errors, samples, stride, &split);
-    } else {
-      lower_done = ReadLowerRows(bytes, colours, samples, stride, split, lower);
+  } else {
+    // Two bands of work for whichever threads are free: with one, the upper decoder does
+    // every row and the lower one finds nothing left worth taking.
+    Split split;
+    split.limit = info.output_height;
+    Errors lower{};
+    bool upper_done = true, lower_done = true;
+    const J_COLOR_SPACE colours = info.out_color_space;
+    ForRowBands(2, pixels, [&](int32_t band, int32_t) {
+      if (band == 0) {
+        upper_done = ReadRows(info, errors, samples, stride, &split);
+      } else {
+        lower_done = ReadLowerRows(bytes, colours, samples, stride, split, lower);
+      }
+    });
+    if (!lower_done) {
+      std::memcpy(errors.message, lower.message, sizeof errors.message);
+      errors.damaged = lower.damaged;
+      return false;
     }
-  });
-  if (!lower_done) {
-    std::memcpy(errors.message, lower.message, sizeof errors.message);
-    errors.damaged = lower.damaged;
-    return false;
+    if (!upper_done) return false;
+    if (info.output_scanline < info.output_height) return true;  // the lower one checked the end
   }
-  if (!upper_done) return false;
-  if (info.output_scanline < info.output_height) return true;  // the lower one checked the end
   if (setjmp(errors.jump) != 0) return false;
   jpeg_finish_decompress(&info);
   return true;

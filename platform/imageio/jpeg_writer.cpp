@@ -62,6 +62,7 @@ struct Layout {
   bool full_colour;
   int mcu_rows;          // pixel rows of one row of MCUs
   int strip_rows;        // a multiple of mcu_rows
+  int strips = 1;        // of strip_rows each, the last one maybe fewer
   unsigned restart = 0;  // MCUs between restart markers; 0: one strip, no markers
 };
 
@@ -81,6 +82,7 @@ Layout LayoutFor(const OutputPicture& picture, Quality quality) {
   } else {
     layout.strip_rows = picture.height();  // one strip: too small, or too wide to split
   }
+  layout.strips = (picture.height() + layout.strip_rows - 1) / std::max(layout.strip_rows, 1);
   return layout;
 }
 
@@ -197,8 +199,7 @@ std::vector<uint8_t> Header(const std::vector<uint8_t>& first, const Scan& scan,
 using StripDone = std::function<void(size_t index, std::vector<uint8_t> strip)>;
 void Strips(const OutputPicture& picture, const Layout& layout, const std::string& target,
             const StripDone& done) {
-  const int count = (picture.height() + layout.strip_rows - 1) / layout.strip_rows;
-  if (count == 1) {
+  if (layout.strips == 1) {
     // One strip: its rows worked out over the cores as libjpeg takes them.
     std::vector<uint32_t> room;
     const StripRows rows = [&](int32_t y, int32_t n) {
@@ -225,7 +226,7 @@ class InOrder {
  public:
   InOrder(const OutputPicture& picture, const Layout& layout, OutputFile& file)
       : height_(picture.height()),
-        count_(static_cast<size_t>((picture.height() + layout.strip_rows - 1) / layout.strip_rows)),
+        count_(static_cast<size_t>(layout.strips)),
         restart_(layout.restart),
         file_(file) {}
 

@@ -217,18 +217,14 @@ struct Nearest {
 };
 
 Nearest NearestOf(const SharpTurn& turn, ConstPixelView src) {
-  const ptrdiff_t stride = src.stride;
-  const int32_t w = src.width - 1, h = src.height - 1;
-  switch (turn.quarters) {
-    case 0:
-      return {src.pixels, 1, stride, turn.width, turn.height};
-    case 1:  // (i, j) is (j, h - i)
-      return {src.pixels + h * stride, -stride, 1, turn.width, turn.height};
-    case 2:  // (w - i, h - j)
-      return {src.pixels + w + h * stride, -1, -stride, turn.width, turn.height};
-    default:  // (w - j, i)
-      return {src.pixels + w, stride, -1, turn.width, turn.height};
-  }
+  // Each quarter turn moves along rows or columns of the source: the steps from s' pixel
+  // (0, 0) to (1, 0) and to (0, 1) hold for every pixel.
+  int32_t x0, y0, x1, y1, x2, y2;
+  turn.SourcePixel(0, 0, x0, y0);
+  turn.SourcePixel(1, 0, x1, y1);
+  turn.SourcePixel(0, 1, x2, y2);
+  const auto step = [&](int32_t x, int32_t y) { return (x - x0) + (y - y0) * src.stride; };
+  return {src.row(y0) + x0, step(x1, y1), step(x2, y2), turn.width, turn.height};
 }
 
 // out[k] = sums[k] held within the four pixels of s' around the point (u0 + k du, v0 + k
@@ -417,7 +413,7 @@ class Tile {
   }
 
   // Rows of s' moved along themselves: one shift per row. The second pass reads each of
-  // its columns over the rows its own taps reach, `band` rows from band_lo_[c], so that
+  // its columns over the rows its own taps reach, `band` rows from band_lo[c], so that
   // is all the first pass works out of the column: for each row, the columns whose band
   // holds it, which are consecutive since the bands move steadily from column to column.
   // Each column is stored from its band's first row (the first pass's result transposed),
