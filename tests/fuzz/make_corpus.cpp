@@ -171,6 +171,8 @@ int main(int argc, char** argv) {
       {"picture.heic", EncodeHeif(Picture(16, 12, QImage::Format_RGB32), heif_compression_HEVC)},
       {"picture.avif", EncodeHeif(Picture(12, 16, QImage::Format_ARGB32), heif_compression_AV1)},
       {"oriented.jpg", WithOrientation(Encode(Picture(6, 3, QImage::Format_RGB32), "JPEG"), 6)},
+      // Sides of whole blocks, so that a quarter turn goes block by block.
+      {"blocks.jpg", WithOrientation(Encode(Picture(32, 16, QImage::Format_RGB32), "JPEG"), 6)},
       {"adobe.jpg",
        Encode(Tagged(Picture(8, 6, QImage::Format_RGB32), QColorSpace::AdobeRgb), "JPEG")},
       {"p3.png",

@@ -1,0 +1,114 @@
+// The block-by-block turn held to jpegtran's -perfect transforms, byte for byte, over the
+// eight of them and the samplings cameras and phones write; what it does not take is left
+// for the general transform.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+
+#include "platform/imageio/coded_turn.h"
+#include "tests/support/hostile_pictures.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using platform::BlockTurn;
+
+std::vector<uint8_t> Bytes(const std::string& path) {
+  const std::string text = testing_support::Contents(path);
+  return {text.begin(), text.end()};
+}
+
+void Run(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  ASSERT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+  ASSERT_EQ(process.exitCode(), 0)
+      << program.toStdString() << ": " << process.readAllStandardError().toStdString();
+}
+
+// A scene of `width` x `height` coded by cjpeg with `options` (its sampling, say).
+std::string Coded(int width, int height, const QStringList& options, const std::string& name) {
+  const std::string ppm = testing_support::TempDir() + "/" + name + ".ppm";
+  const std::string jpeg = testing_support::TempDir() + "/" + name + ".jpg";
+  EXPECT_TRUE(hostile::Scene(width, height).save(QString::fromStdString(ppm), "PPM"));
+  Run("cjpeg", QStringList(options)
+                   << "-quality"
+                   << "90"
+                   << "-outfile" << QString::fromStdString(jpeg) << QString::fromStdString(ppm));
+  return jpeg;
+}
+
+std::vector<uint8_t> Jpegtrans(const std::string& path, const QStringList& transform) {
+  const std::string out = testing_support::TempDir() + "/jpegtran.jpg";
+  Run("jpegtran", QStringList(transform)
+                      << "-perfect"
+                      << "-copy"
+                      << "none"
+                      << "-outfile" << QString::fromStdString(out) << QString::fromStdString(path));
+  return Bytes(out);
+}
+
+struct Transform {
+  QStringList jpegtran;
+  BlockTurn turn;
+};
+
+const std::vector<Transform>& AllEight() {
+  static const std::vector<Transform> all{
+      {{"-copy", "none"}, {false, false, false}},  // no transform at all
+      {{"-flip", "horizontal"}, {false, true, false}},
+      {{"-flip", "vertical"}, {false, false, true}},
+      {{"-rotate", "180"}, {false, true, true}},
+      {{"-transpose"}, {true, false, false}},
+      {{"-rotate", "90"}, {true, false, true}},
+      {{"-rotate", "270"}, {true, true, false}},
+      {{"-transverse"}, {true, true, true}},
+  };
+  return all;
+}
+
+TEST(TurnBlocks, GivesJpegtransFileForEveryTransformAndSampling) {
+  struct Sampling {
+    const char* name;
+    QStringList options;
+  };
+  for (const Sampling& s :
+       {Sampling{"420", {"-sample", "2x2"}}, Sampling{"422", {"-sample", "2x1"}},
+        Sampling{"440", {"-sample", "1x2"}}, Sampling{"444", {"-sample", "1x1"}},
+        Sampling{"grey", {"-grayscale"}},
+        Sampling{"restarts", {"-sample", "2x2", "-restart", "1"}}}) {
+    // Not square, and more than one band of rows each way.
+    const std::string path = Coded(416, 288, s.options, s.name);
+    const std::vector<uint8_t> file = Bytes(path);
+    for (const Transform& t : AllEight()) {
+      SCOPED_TRACE(std::string(s.name) + " " + t.jpegtran.join(' ').toStdString());
+      const auto ours = platform::TurnBlocks(file, t.turn);
+      ASSERT_TRUE(ours.has_value());
+      EXPECT_TRUE(*ours == Jpegtrans(path, t.jpegtran));
+    }
+  }
+}
+
+TEST(TurnBlocks, LeavesWhatItDoesNotTakeToTheGeneralTransform) {
+  struct Case {
+    const char* what;
+    int width, height;
+    QStringList options;
+  };
+  for (const Case& c : {Case{"sides not whole blocks", 70, 48, {"-sample", "2x2"}},
+                        Case{"height not whole blocks", 64, 40, {"-sample", "2x2"}},
+                        Case{"progressive", 64, 48, {"-progressive"}},
+                        Case{"arithmetic coding", 64, 48, {"-arithmetic"}}}) {
+    SCOPED_TRACE(c.what);
+    const std::vector<uint8_t> file = Bytes(Coded(c.width, c.height, c.options, "other"));
+    EXPECT_FALSE(platform::TurnBlocks(file, {true, false, true}).has_value());
+  }
+  // Damaged data is refused, not turned into grey.
+  std::vector<uint8_t> cut = Bytes(Coded(64, 48, {}, "cut"));
+  cut.resize(cut.size() / 2);
+  EXPECT_FALSE(platform::TurnBlocks(cut, {true, false, true}).has_value());
+  EXPECT_FALSE(platform::TurnBlocks({0xFF, 0xD8, 0xFF}, {}).has_value());
+}
+
+}  // namespace
