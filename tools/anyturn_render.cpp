@@ -312,12 +312,25 @@ class Progress {
   bool shown_;
 };
 
+// The quarter turns of a save to `target` that the command line already fixes as a JPEG at
+// a right angle, whose coded turn can then begin while the picture is decoded. The save
+// still decides from the window as it then stands, and takes that turn only if it asks for
+// the same one.
+std::optional<int> CodedQuarters(const Options& options, const std::string& target) {
+  if (options.save.quality || options.angles.empty()) return std::nullopt;
+  if (platform::OutputFormatOf(target) != platform::OutputFormat::kJpeg) return std::nullopt;
+  const int tenths = options.angles.back();
+  if (tenths == kLevelAngle || tenths % 900 != 0) return std::nullopt;
+  return tenths / 900 % 4;
+}
+
 // Turns and writes one picture of a batch; false, with the report on standard error,
 // when it could not be read, turned or written.
 bool RunOne(const Options& options, const app::BatchStep& step, const Progress& progress) {
   bool failed = false;
   platform::SetFatalAction([&](const std::string&) { failed = true; });
   try {
+    platform::PrefetchPicture(step.picture, CodedQuarters(options, step.target));
     app::frm_Main form(step.picture);
     form.Form_Load();
     form.Show();
@@ -385,7 +398,9 @@ void WriteWindow(app::frm_Main& form, const std::string& path) {
 
 int main(int argc, char** argv) {
   const Options options = Parse(argc, argv);
-  platform::PrefetchPicture(options.pictures.front());  // decoded while the toolkit starts
+  // Decoded while the toolkit starts.
+  platform::PrefetchPicture(options.pictures.front(),
+                            options.out ? CodedQuarters(options, *options.out) : std::nullopt);
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QApplication::setApplicationName(kProgram);

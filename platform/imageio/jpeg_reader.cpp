@@ -212,6 +212,16 @@ bool ReadLowerRows(const std::vector<uint8_t>& bytes, J_COLOR_SPACE colours, uin
   return true;
 }
 
+// The header alone, for its orientation; 1 when it cannot be read.
+int HeaderOrientation(jpeg_decompress_struct& info, Errors& errors,
+                      const std::vector<uint8_t>& bytes) {
+  if (setjmp(errors.jump) != 0) return 1;
+  jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_save_markers(&info, kApp1, 0xFFFF);
+  jpeg_read_header(&info, TRUE);
+  return OrientationOf(info);
+}
+
 // Everything libjpeg can jump out of. Returns false with `errors.message` set.
 bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint8_t>& bytes,
             Decoded& out, const std::string& path) {
@@ -282,6 +292,16 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
 
 bool IsJpeg(const std::vector<uint8_t>& bytes) {
   return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+int JpegOrientation(const std::vector<uint8_t>& bytes) {
+  jpeg_decompress_struct info{};
+  Errors errors{};
+  Prepare(info, errors);
+  jpeg_create_decompress(&info);
+  const int orientation = HeaderOrientation(info, errors, bytes);
+  jpeg_destroy_decompress(&info);
+  return orientation;
 }
 
 Decoded ReadJpeg(const std::vector<uint8_t>& bytes, const std::string& path) {

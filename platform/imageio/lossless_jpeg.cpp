@@ -3,6 +3,7 @@
 #include <turbojpeg.h>
 
 #include <array>
+#include <future>
 #include <memory>
 
 #include "platform/imageio/coded_turn.h"
@@ -103,6 +104,21 @@ Turned Turn(const std::vector<uint8_t>& file, int op) {
 
 }  // namespace
 
+struct CodedTurnAhead {
+  int op;
+  std::shared_future<Turned> turned;
+};
+
+std::shared_ptr<const CodedTurnAhead> TurnCodedAhead(std::vector<uint8_t> file, int orientation,
+                                                     int quarters) {
+  const int op = TransformFor(orientation, quarters);
+  if (op == TJXOP_NONE) return nullptr;
+  return std::make_shared<const CodedTurnAhead>(
+      CodedTurnAhead{op, std::async(std::launch::async, [file = std::move(file), op] {
+                           return Turn(file, op);
+                         }).share()});
+}
+
 std::optional<std::vector<uint8_t>> LosslesslyTurned(const Picture& picture, int quarters,
                                                      bool bare, std::string& why) {
   const std::shared_ptr<const CodedJpeg>& coded = picture.coded();
@@ -112,7 +128,9 @@ std::optional<std::vector<uint8_t>> LosslesslyTurned(const Picture& picture, int
   }
   const int op = TransformFor(coded->orientation, quarters);
   if (op == TJXOP_NONE && !bare) return coded->file;  // nothing to move: the data as it is
-  Turned turned = Turn(coded->file, op);
+  // Begun ahead for the same transform of the same bytes, or now.
+  Turned turned =
+      coded->ahead && coded->ahead->op == op ? coded->ahead->turned.get() : Turn(coded->file, op);
   if (!turned.file) why = turned.why;
   return std::move(turned.file);
 }

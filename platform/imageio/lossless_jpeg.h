@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,10 +14,21 @@
 
 namespace platform {
 
+// A coded turn begun on a thread of its own before anyone asks for it, when what will be
+// saved is known before the picture is even decoded (a command line that says so).
+struct CodedTurnAhead;
+
 struct CodedJpeg {
-  std::vector<uint8_t> file;  // as it was read
-  int orientation = 1;        // EXIF's, which the decoder obeyed
+  std::vector<uint8_t> file;                    // as it was read
+  int orientation = 1;                          // EXIF's, which the decoder obeyed
+  std::shared_ptr<const CodedTurnAhead> ahead;  // mostly none
 };
+
+// Starts turning `file`, a JPEG whose header gives EXIF orientation `orientation`, as
+// LosslesslyTurned of its picture by `quarters` would; LosslesslyTurned then takes the
+// result when asked for the same turn. None when that turn moves nothing.
+std::shared_ptr<const CodedTurnAhead> TurnCodedAhead(std::vector<uint8_t> file, int orientation,
+                                                     int quarters);
 
 // The coded data of `picture`'s JPEG file turned by `quarters` clockwise quarter turns of
 // the upright picture, as a new JPEG file without metadata; when nothing moves, the file

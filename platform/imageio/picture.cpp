@@ -8,6 +8,7 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 
 #include "platform/base/error.h"
 #include "platform/imageio/colour.h"
@@ -124,11 +125,11 @@ Prefetched& Slot() {
   return slot;
 }
 
-Picture Read(const std::string& path);
+Picture Read(const std::string& path, std::optional<int> coded_quarters = std::nullopt);
 
 }  // namespace
 
-void PrefetchPicture(const std::string& path) {
+void PrefetchPicture(const std::string& path, std::optional<int> coded_quarters) {
   // Only the reader that needs none of the toolkit runs ahead of it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
@@ -138,9 +139,10 @@ void PrefetchPicture(const std::string& path) {
   if (!jpeg) return;
   Prefetched& slot = Slot();
   std::lock_guard lock(slot.mutex);
-  if (slot.picture.valid()) return;
-  slot.path = path;
-  slot.picture = std::async(std::launch::async, [path] { return Read(path); });
+  if (slot.picture.valid() && slot.path == path) return;
+  slot.path = path;  // one read ahead that nobody took is let go
+  slot.picture =
+      std::async(std::launch::async, [path, coded_quarters] { return Read(path, coded_quarters); });
 }
 
 Picture LoadPicture(const std::string& path) {
@@ -157,9 +159,14 @@ Picture LoadPicture(const std::string& path) {
 
 namespace {
 
-Picture Read(const std::string& path) {
+Picture Read(const std::string& path, std::optional<int> coded_quarters) {
   std::vector<uint8_t> bytes = ReadPictureFile(path);
   const bool jpeg = IsJpeg(bytes);
+  // On a thread of its own, beside the decoding; let go unused when the picture turns out
+  // to be shown converted from the colours it codes, or cannot be read.
+  const std::shared_ptr<const CodedTurnAhead> ahead =
+      jpeg && coded_quarters ? TurnCodedAhead(bytes, JpegOrientation(bytes), *coded_quarters)
+                             : nullptr;
   Decoded picture = jpeg            ? ReadJpeg(bytes, path)
                     : IsHeif(bytes) ? ReadHeif(bytes, path)
                                     : ReadWithToolkit(bytes, path);
@@ -175,7 +182,8 @@ Picture Read(const std::string& path) {
   Picture loaded(std::make_shared<const Bitmap>(std::move(pixels)), opaque);
   Metadata::ReadFrom(bytes).AttachTo(loaded);  // read from these bytes, never again
   if (as_coded)
-    loaded.SetCoded(std::make_shared<const CodedJpeg>(CodedJpeg{std::move(bytes), orientation}));
+    loaded.SetCoded(
+        std::make_shared<const CodedJpeg>(CodedJpeg{std::move(bytes), orientation, ahead}));
   return loaded;
 }
 

@@ -1,6 +1,7 @@
 // The loader of pictures (platform/pixels/picture.h).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/imageio/limits.h"
@@ -18,7 +19,9 @@ Picture LoadPicture(const std::string& path);
 // Starts reading `path` on a thread of its own when it is a JPEG, so that the program's
 // own start (the toolkit's) and the decoding overlap; the next LoadPicture of the same
 // path takes the result, errors included, exactly as it would have read it itself. Any
-// other file is left to LoadPicture.
-void PrefetchPicture(const std::string& path);
+// other file is left to LoadPicture. `coded_quarters`, when the caller knows already that
+// it will save the picture as a JPEG turned by that many quarter turns, starts that turn
+// of its coded data as well (lossless_jpeg.h), beside the decoding.
+void PrefetchPicture(const std::string& path, std::optional<int> coded_quarters = std::nullopt);
 
 }  // namespace platform

@@ -54,6 +54,17 @@ jpegtran -rotate 270 -perfect "$picture" >"$work/270-jpegtran.jpg"
 check "lossless pixels are jpegtran's" cmp -s <(djpeg -pnm "$work/270.jpg") <(djpeg -pnm "$work/270-jpegtran.jpg")
 "$render" "$picture" --angle 30 --out "$work/30.jpg" --verbose 2>"$work/err"
 check "any other angle is encoded" grep -q "30.jpg: encoded$" "$work/err"
+# The coded turn begins while the picture is read, from the command line's last angle; the
+# save takes it only for the turn the window then stands at.
+"$render" "$picture" --angle 90 --angle 270 --out "$work/90-270.jpg"
+check "the last of several right angles is the one turned" cmp -s "$work/270.jpg" "$work/90-270.jpg"
+"$render" "$picture" --angle 270 --angle 30 --out "$work/270-30.jpg" --verbose 2>"$work/err"
+check "a right angle moved on from is encoded" grep -q "270-30.jpg: encoded$" "$work/err"
+mkdir -p "$work/quarter/a" "$work/quarter/b"
+cp "$picture" "$work/quarter/a/p.jpg" && cp "$picture" "$work/quarter/b/q.jpg"
+"$render" --angle 270 --out-dir "$work/quarter/out" "$work/quarter/a/p.jpg" "$work/quarter/b/q.jpg"
+check "a batch's right angles are the single picture's" \
+  sh -c "cmp -s '$work/270.jpg' '$work/quarter/out/p.jpg' && cmp -s '$work/270.jpg' '$work/quarter/out/q.jpg'"
 
 for bad in "--angle 361" "--angle -1" "--angle 3.55" "--angle x" "--angle" "--bogus" "--resample lanczos"; do
   # shellcheck disable=SC2086
