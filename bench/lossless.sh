@@ -11,17 +11,8 @@
 set -euo pipefail
 render=${1:-build/tools/anyturn-render}
 before=${2:-}
-for tool in jpegtran djpeg convert /usr/bin/time; do
-  command -v "$tool" >/dev/null || {
-    echo "lossless: $tool is needed (apt-get install libjpeg-turbo-progs imagemagick time)"
-    exit 2
-  }
-done
-photo=/usr/share/backgrounds/Bridge_by_Sander_Klootwijk.jpg
-[ -r "$photo" ] || { echo "lossless: $photo is needed (apt-get install lomiri-wallpapers-16.04)"; exit 2; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
+# shellcheck source=bench/photo_bench.sh
+source "$(dirname "$0")/photo_bench.sh" lossless "libjpeg-turbo-progs imagemagick time" jpegtran djpeg convert /usr/bin/time
 convert "$photo" -resize 4032x3024^ -gravity center -extent 4032x3024 -sampling-factor 2x2 \
   -quality 92 "$work/12mp.jpg"
 mkdir "$work/batch" "$work/out"

@@ -11,17 +11,8 @@
 # Needs hyperfine, libvips-tools, libjpeg-turbo-progs and imagemagick.
 set -euo pipefail
 render=${1:-build/tools/anyturn-render}
-for tool in hyperfine vips jpegtran convert; do
-  command -v "$tool" >/dev/null || {
-    echo "sharp_speed: $tool is needed (apt-get install hyperfine libvips-tools libjpeg-turbo-progs imagemagick)"
-    exit 2
-  }
-done
-photo=/usr/share/backgrounds/Bridge_by_Sander_Klootwijk.jpg
-[ -r "$photo" ] || { echo "sharp_speed: $photo is needed (apt-get install lomiri-wallpapers-16.04)"; exit 2; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
+# shellcheck source=bench/photo_bench.sh
+source "$(dirname "$0")/photo_bench.sh" sharp_speed "hyperfine libvips-tools libjpeg-turbo-progs imagemagick" hyperfine vips jpegtran convert
 convert "$photo" -resize 4096x4096^ -gravity center -extent 4096x4096 -sampling-factor 2x2 \
   -quality 90 "$work/16mp.jpg"
 convert "$photo" -resize 4032x3024^ -gravity center -extent 4032x3024 -sampling-factor 2x2 \
