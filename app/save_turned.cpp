@@ -50,23 +50,18 @@ platform::Bitmap Coverage(const frm_Main& form) {
 // otherwise.
 std::optional<std::vector<uint8_t>> Lossless(const frm_Main& form, const std::string& path,
                                              const SaveChoice& choice, std::string& why) {
-  if (platform::OutputFormatOf(path) != platform::OutputFormat::kJpeg) return std::nullopt;
-  const int tenths = form.Turned() ? form.Tenths() : 0;
-  if (tenths % 900 != 0) return std::nullopt;
-  if (choice.quality) {
-    why = "a quality was asked for";
-    return std::nullopt;
-  }
+  const std::optional<int> quarters =
+      CodedQuarters(path, choice, form.Turned() ? form.Tenths() : 0, why);
+  if (!quarters) return std::nullopt;
   const platform::Picture& picture = form.pSrc.Picture();
-  const int quarters = tenths / 900 % 4;
-  const bool across = quarters % 2 == 1;
+  const bool across = *quarters % 2 == 1;
   const platform::Bitmap& turned = form.pDes.Pixels();
   if (turned.width() != (across ? picture.HeightPixels() : picture.WidthPixels()) ||
       turned.height() != (across ? picture.WidthPixels() : picture.HeightPixels())) {
     why = "the window does not hold the picture as it was read";
     return std::nullopt;
   }
-  return platform::LosslesslyTurned(picture, quarters, choice.strip, why);
+  return platform::LosslesslyTurned(picture, *quarters, choice.strip, why);
 }
 
 [[noreturn]] void NothingToWrite(const std::string& path, const std::string& why) {
@@ -75,6 +70,17 @@ std::optional<std::vector<uint8_t>> Lossless(const frm_Main& form, const std::st
 }
 
 }  // namespace
+
+std::optional<int> CodedQuarters(const std::string& path, const SaveChoice& choice, int tenths,
+                                 std::string& why) {
+  if (platform::OutputFormatOf(path) != platform::OutputFormat::kJpeg) return std::nullopt;
+  if (tenths % 900 != 0) return std::nullopt;
+  if (choice.quality) {
+    why = "a quality was asked for";
+    return std::nullopt;
+  }
+  return tenths / 900 % 4;
+}
 
 platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice,
                                   std::string* how) {

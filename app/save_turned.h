@@ -36,6 +36,12 @@ struct SaveChoice {
 platform::SaveWarnings SaveTurned(frm_Main& form, const std::string& path, const SaveChoice& choice,
                                   std::string* how = nullptr);
 
+// The clockwise quarter turns SaveTurned would take of a JPEG's coded data when the window
+// stands at `tenths` (0 unturned) and the picture's sides allow it; none, with `why` set when
+// something was asked that prevents it, when it would encode.
+std::optional<int> CodedQuarters(const std::string& path, const SaveChoice& choice, int tenths,
+                                 std::string& why);
+
 // The name Ctrl+S proposes: NAME-turned-A.EXT beside the picture, A the angle as the label
 // shows it for `tenths` ("30", "357.4"), EXT the picture's own extension when the program
 // writes that format, else png.

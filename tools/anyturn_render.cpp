@@ -317,11 +317,10 @@ class Progress {
 // still decides from the window as it then stands, and takes that turn only if it asks for
 // the same one.
 std::optional<int> CodedQuarters(const Options& options, const std::string& target) {
-  if (options.save.quality || options.angles.empty()) return std::nullopt;
-  if (platform::OutputFormatOf(target) != platform::OutputFormat::kJpeg) return std::nullopt;
-  const int tenths = options.angles.back();
-  if (tenths == kLevelAngle || tenths % 900 != 0) return std::nullopt;
-  return tenths / 900 % 4;
+  const int tenths = options.angles.empty() ? 0 : options.angles.back();
+  if (tenths == kLevelAngle) return std::nullopt;  // known once the picture is read
+  std::string why;
+  return app::CodedQuarters(target, options.save, tenths, why);
 }
 
 // Turns and writes one picture of a batch; false, with the report on standard error,
