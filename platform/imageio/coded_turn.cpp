@@ -1,15 +1,12 @@
 #include "platform/imageio/coded_turn.h"
 
-// clang-format off
-#include <cstdio>  // jpeglib.h needs FILE declared first
-#include <csetjmp>
-#include <jpeglib.h>
 #include <jerror.h>
-// clang-format on
 
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
+
+#include "platform/imageio/jpeg_errors.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,20 +15,6 @@
 namespace platform {
 
 namespace {
-
-struct Errors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-extern "C" void OnTurnError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<Errors*>(info->err)->jump, 1);
-}
-
-// A warning means damaged data: the decoder would fill the rest with grey.
-extern "C" void OnTurnMessage(j_common_ptr info, int level) {
-  if (level < 0) std::longjmp(reinterpret_cast<Errors*>(info->err)->jump, 1);
-}
 
 // The result's rows this many at a time: each source row is then read in runs of this
 // many blocks rather than one, which is what makes a quarter turn cheap.
@@ -132,7 +115,7 @@ extern "C" JBLOCKARRAY AccessTurned(j_common_ptr info, jvirt_barray_ptr array, J
 
 // What lives across libjpeg's jumps, freed whichever way the turn ends.
 struct Job {
-  Errors errors{};
+  JpegErrors errors{};
   jpeg_decompress_struct in{};
   jpeg_compress_struct out{};
   std::vector<std::vector<JBLOCKROW>> source;  // each component's rows
@@ -223,9 +206,7 @@ bool Run(Job& job, const std::vector<uint8_t>& file, BlockTurn turn) {
 
 std::optional<std::vector<uint8_t>> TurnBlocks(const std::vector<uint8_t>& file, BlockTurn turn) {
   Job job;
-  job.in.err = job.out.err = jpeg_std_error(&job.errors.manager);
-  job.errors.manager.error_exit = OnTurnError;
-  job.errors.manager.emit_message = OnTurnMessage;
+  job.in.err = job.out.err = Watching(job.errors);
   jpeg_create_decompress(&job.in);
   jpeg_create_compress(&job.out);
   const bool done = Run(job, file, turn);

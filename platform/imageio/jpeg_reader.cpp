@@ -1,11 +1,6 @@
 #include "platform/imageio/jpeg_reader.h"
 
-// clang-format off
-#include <cstdio>  // jpeglib.h needs FILE declared first
-#include <csetjmp>
-#include <jpeglib.h>
 #include <jerror.h>
-// clang-format on
 
 #include <algorithm>
 #include <cstring>
@@ -13,56 +8,13 @@
 
 #include "platform/base/error.h"
 #include "platform/imageio/exif.h"
+#include "platform/imageio/jpeg_errors.h"
 #include "platform/imageio/limits.h"
 #include "platform/pixels/parallel.h"
 
 namespace platform {
 
 namespace {
-
-// libjpeg reports errors through a callback that must not return: it jumps back to the
-// reader, which then raises. Between the jump's setting and the jump only C code runs.
-struct Errors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-  bool damaged;     // the data itself is corrupt (a warning of that kind), not the header
-  bool many_scans;  // more scans than any encoder writes
-};
-
-extern "C" void OnError(j_common_ptr info) {
-  auto* errors = reinterpret_cast<Errors*>(info->err);
-  (*info->err->format_message)(info, errors->message);
-  std::longjmp(errors->jump, 1);
-}
-
-// The warnings that mean the compressed data is corrupt or ends early: libjpeg goes on
-// and fills the rest with grey, so that a damaged file (or a 700-byte file whose header
-// claims 16000 x 16000 pixels) would be taken for a whole picture. Other warnings (a
-// stray byte between segments, an unknown JFIF version, a damaged profile) leave every
-// pixel as the file meant it.
-bool MeansDamaged(int code) {
-  switch (code) {
-    case JWRN_HIT_MARKER:
-    case JWRN_JPEG_EOF:
-    case JWRN_HUFF_BAD_CODE:
-    case JWRN_ARITH_BAD_CODE:
-    case JWRN_MUST_RESYNC:
-    case JWRN_BOGUS_PROGRESSION:
-    case JWRN_NOT_SEQUENTIAL:
-      return true;
-    default:
-      return false;
-  }
-}
-
-extern "C" void OnMessage(j_common_ptr info, int level) {
-  if (level >= 0 || !MeansDamaged(info->err->msg_code)) return;
-  auto* errors = reinterpret_cast<Errors*>(info->err);
-  errors->damaged = true;
-  (*info->err->format_message)(info, errors->message);
-  std::longjmp(errors->jump, 1);  // nothing more of it is worth decoding
-}
 
 // A progressive picture is decoded scan by scan over the whole picture; each scan of a
 // large one costs a pass over all of it. Real encoders write ten or so; a file that
@@ -71,7 +23,7 @@ constexpr int kMaxScans = 500;
 
 struct Progress {
   jpeg_progress_mgr manager;
-  Errors* errors;
+  JpegErrors* errors;
 };
 
 extern "C" void OnProgress(j_common_ptr info) {
@@ -144,7 +96,7 @@ struct Split {
 
 // The rows of a started decoder from its current one to the split's limit (or to the
 // end) into `samples`, 16 at a time. False with `errors.message` set on a failure.
-bool ReadRows(jpeg_decompress_struct& info, Errors& errors, uint8_t* samples, size_t stride,
+bool ReadRows(jpeg_decompress_struct& info, JpegErrors& errors, uint8_t* samples, size_t stride,
               Split* split) {
   if (setjmp(errors.jump) != 0) return false;
   for (;;) {
@@ -164,20 +116,14 @@ bool ReadRows(jpeg_decompress_struct& info, Errors& errors, uint8_t* samples, si
   }
 }
 
-void Prepare(jpeg_decompress_struct& info, Errors& errors) {
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = OnError;
-  errors.manager.emit_message = OnMessage;
-}
-
 // The lower decoder: its own decoder over the same bytes, in the same colours, from the
 // row where the two are expected to finish together, given how far the upper one is.
 // True when done, or when too little is left to be worth it (the upper one then goes on
 // to the end); false with `errors.message` set on a failure.
 bool ReadLowerRows(const std::vector<uint8_t>& bytes, J_COLOR_SPACE colours, uint8_t* samples,
-                   size_t stride, Split& split, Errors& errors) {
+                   size_t stride, Split& split, JpegErrors& errors) {
   jpeg_decompress_struct info{};
-  Prepare(info, errors);
+  info.err = Watching(errors);
   jpeg_create_decompress(&info);
   if (setjmp(errors.jump) != 0) {
     jpeg_destroy_decompress(&info);
@@ -213,7 +159,7 @@ bool ReadLowerRows(const std::vector<uint8_t>& bytes, J_COLOR_SPACE colours, uin
 }
 
 // The header alone, for its orientation; 1 when it cannot be read.
-int HeaderOrientation(jpeg_decompress_struct& info, Errors& errors,
+int HeaderOrientation(jpeg_decompress_struct& info, JpegErrors& errors,
                       const std::vector<uint8_t>& bytes) {
   if (setjmp(errors.jump) != 0) return 1;
   jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
@@ -223,7 +169,7 @@ int HeaderOrientation(jpeg_decompress_struct& info, Errors& errors,
 }
 
 // Everything libjpeg can jump out of. Returns false with `errors.message` set.
-bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint8_t>& bytes,
+bool Decode(jpeg_decompress_struct& info, JpegErrors& errors, const std::vector<uint8_t>& bytes,
             Decoded& out, const std::string& path) {
   if (setjmp(errors.jump) != 0) return false;
   jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
@@ -265,7 +211,7 @@ bool Decode(jpeg_decompress_struct& info, Errors& errors, const std::vector<uint
     // every row and the lower one finds nothing left worth taking.
     Split split;
     split.limit = info.output_height;
-    Errors lower{};
+    JpegErrors lower{};
     bool upper_done = true, lower_done = true;
     const J_COLOR_SPACE colours = info.out_color_space;
     ForRowBands(2, pixels, [&](int32_t band, int32_t) {
@@ -296,8 +242,8 @@ bool IsJpeg(const std::vector<uint8_t>& bytes) {
 
 int JpegOrientation(const std::vector<uint8_t>& bytes) {
   jpeg_decompress_struct info{};
-  Errors errors{};
-  Prepare(info, errors);
+  JpegErrors errors{};
+  info.err = Watching(errors);
   jpeg_create_decompress(&info);
   const int orientation = HeaderOrientation(info, errors, bytes);
   jpeg_destroy_decompress(&info);
@@ -306,8 +252,8 @@ int JpegOrientation(const std::vector<uint8_t>& bytes) {
 
 Decoded ReadJpeg(const std::vector<uint8_t>& bytes, const std::string& path) {
   jpeg_decompress_struct info{};
-  Errors errors{};
-  Prepare(info, errors);
+  JpegErrors errors{};
+  info.err = Watching(errors);
   jpeg_create_decompress(&info);
   Progress progress{{OnProgress, 0, 0, 0, 0}, &errors};
   info.progress = &progress.manager;
