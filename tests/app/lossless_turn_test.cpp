@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <fstream>
 
 #include "app/frm_main.h"
@@ -79,11 +78,9 @@ TEST(LosslessTurn, PixelsAreJpegtransPerfectTurn) {
     const Saved saved = Save(*form);
     ASSERT_EQ(saved.how, kLossless);
     const std::string theirs = testing_support::TempDir() + "/jpegtran.jpg";
-    QProcess jpegtran;
-    jpegtran.start("jpegtran", {"-rotate", QString::number(degrees), "-perfect", "-outfile",
-                                QString::fromStdString(theirs), QString::fromStdString(path)});
-    ASSERT_TRUE(jpegtran.waitForFinished(30000));
-    ASSERT_EQ(jpegtran.exitCode(), 0);
+    ASSERT_TRUE(testing_support::RunTool(
+        "jpegtran", {"-rotate", QString::number(degrees), "-perfect", "-outfile",
+                     QString::fromStdString(theirs), QString::fromStdString(path)}));
     EXPECT_EQ(FirstDifference(saved.pixels, platform::LoadPicture(theirs).pixels()), "");
   }
 }

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 
 #include "platform/imageio/coded_turn.h"
 #include "platform/imageio/lossless_jpeg.h"
@@ -22,33 +21,27 @@ std::vector<uint8_t> Bytes(const std::string& path) {
   return {text.begin(), text.end()};
 }
 
-void Run(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  ASSERT_TRUE(process.waitForFinished(30000)) << program.toStdString();
-  ASSERT_EQ(process.exitCode(), 0)
-      << program.toStdString() << ": " << process.readAllStandardError().toStdString();
-}
-
 // A scene of `width` x `height` coded by cjpeg with `options` (its sampling, say).
 std::string Coded(int width, int height, const QStringList& options, const std::string& name) {
   const std::string ppm = testing_support::TempDir() + "/" + name + ".ppm";
   const std::string jpeg = testing_support::TempDir() + "/" + name + ".jpg";
   EXPECT_TRUE(hostile::Scene(width, height).save(QString::fromStdString(ppm), "PPM"));
-  Run("cjpeg", QStringList(options)
-                   << "-quality"
-                   << "90"
-                   << "-outfile" << QString::fromStdString(jpeg) << QString::fromStdString(ppm));
+  testing_support::RunTool("cjpeg", QStringList(options)
+                                        << "-quality"
+                                        << "90"
+                                        << "-outfile" << QString::fromStdString(jpeg)
+                                        << QString::fromStdString(ppm));
   return jpeg;
 }
 
 std::vector<uint8_t> Jpegtrans(const std::string& path, const QStringList& transform) {
   const std::string out = testing_support::TempDir() + "/jpegtran.jpg";
-  Run("jpegtran", QStringList(transform)
-                      << "-perfect"
-                      << "-copy"
-                      << "none"
-                      << "-outfile" << QString::fromStdString(out) << QString::fromStdString(path));
+  testing_support::RunTool("jpegtran", QStringList(transform)
+                                           << "-perfect"
+                                           << "-copy"
+                                           << "none"
+                                           << "-outfile" << QString::fromStdString(out)
+                                           << QString::fromStdString(path));
   return Bytes(out);
 }
 

@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QProcess>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,17 +19,7 @@ namespace {
 
 using platform::ErrorNumber;
 
-// Runs a command line tool; fails the test with its output when it fails.
-bool RunTool(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-    ADD_FAILURE() << program.toStdString()
-                  << " failed: " << process.readAllStandardError().toStdString();
-    return false;
-  }
-  return true;
-}
+using testing_support::RunTool;
 
 // An opaque picture with smooth areas and edges, as photos have.
 QImage Scene(int width, int height) {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstring>
@@ -70,6 +71,17 @@ std::vector<std::string> Names(const std::string& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+bool RunTool(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+    ADD_FAILURE() << program.toStdString()
+                  << " failed: " << process.readAllStandardError().toStdString();
+    return false;
+  }
+  return true;
 }
 
 std::string Contents(const std::string& path) {

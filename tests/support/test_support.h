@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +59,9 @@ std::vector<std::string> Names(const std::string& folder);
 
 // A file's bytes; empty for a file that cannot be read.
 std::string Contents(const std::string& path);
+
+// Runs a command line tool; fails the test with its output when it fails.
+bool RunTool(const QString& program, const QStringList& arguments);
 
 // Sets a surface's persistent image to `bitmap` (resizing the surface to it).
 void Fill(platform::PictureBox& box, const platform::Bitmap& bitmap);
