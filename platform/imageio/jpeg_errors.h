@@ -1,4 +1,4 @@
-// How the JPEG reader and the coded turn hear of libjpeg's errors: libjpeg reports them
+// How the JPEG reader, writer and coded turn hear of libjpeg's errors: libjpeg reports them
 // through a callback that must not return, so it jumps back to where the caller set
 // `jump`, which then raises or gives up. Between the jump's setting and the jump only C
 // code runs.

@@ -14,16 +14,10 @@
 #include <string>
 #include <vector>
 
-// clang-format off
-#include <cstdio>  // jpeglib.h needs FILE declared first
-#include <csetjmp>
-#include <jpeglib.h>
-#include <jerror.h>
-// clang-format on
-
 #include "platform/base/error.h"
 #include "platform/imageio/colour.h"
 #include "platform/imageio/encoders.h"
+#include "platform/imageio/jpeg_errors.h"
 #include "platform/pixels/evaluator.h"
 
 namespace platform {
@@ -41,21 +35,6 @@ constexpr unsigned kMaxRestartInterval = 65535;
 // and not too few, since a sharp turn works each area out with rows around it that it
 // would work out again for the next.
 constexpr int32_t kRowsAtATime = 32;
-
-// libjpeg reports errors through a callback that must not return: it jumps back to the
-// strip's encoder, which then raises. Between the jump's setting and the jump only C
-// code and the reading of rows already worked out run.
-struct Errors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-};
-
-extern "C" void OnWriteError(j_common_ptr info) {
-  auto* errors = reinterpret_cast<Errors*>(info->err);
-  (*info->err->format_message)(info, errors->message);
-  std::longjmp(errors->jump, 1);
-}
 
 struct Layout {
   int quality;
@@ -87,8 +66,9 @@ Layout LayoutFor(const OutputPicture& picture, Quality quality) {
 }
 
 // Everything libjpeg can jump out of: one strip, rows [top, bottom) of the picture, as a
-// JPEG of its own. Returns false with `errors.message` set.
-bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, int32_t width, int32_t height,
+// JPEG of its own. Returns false with `errors.message` set. Between the jump's setting and
+// a jump only C code and the reading of rows already worked out run.
+bool EncodeStrip(jpeg_compress_struct& info, JpegErrors& errors, int32_t width, int32_t height,
                  const StripRows& rows, const Layout& layout, bool first, unsigned char** bytes,
                  unsigned long* size) {
   if (setjmp(errors.jump) != 0) return false;
@@ -128,9 +108,8 @@ bool EncodeStrip(jpeg_compress_struct& info, Errors& errors, int32_t width, int3
 std::vector<uint8_t> Strip(int32_t width, int32_t height, const StripRows& rows,
                            const Layout& layout, bool first, const std::string& target) {
   jpeg_compress_struct info{};
-  Errors errors{};
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = OnWriteError;
+  JpegErrors errors{};
+  info.err = Watching(errors);
   jpeg_create_compress(&info);
   unsigned char* bytes = nullptr;
   unsigned long size = 0;
